@@ -1,0 +1,13 @@
+// QUORLIX path inputFiles midFiles seconds [/LIST]
+//
+// Records inputFiles x midFiles captures of the sound card's input noise,
+// keeps one bit per sample and combines the captures into one file of random
+// bytes in path.
+#include "capture/sound_capture.h"
+#include "driver/run.h"
+#include "platform/interrupt.h"
+
+int main(int argc, char** argv) {
+  quorlix::InstallInterruptHandler();
+  return quorlix::RunQuorlix(argc, argv, quorlix::PlatformCaptureBackend());
+}

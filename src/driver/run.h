@@ -1,0 +1,16 @@
+// The run driver: reads the command line, runs the phases in their fixed
+// order, reports the one failure that ends a run and always tears down.
+#ifndef QUORLIX_DRIVER_RUN_H_
+#define QUORLIX_DRIVER_RUN_H_
+
+namespace quorlix {
+
+struct CaptureBackend;
+
+// Returns the process exit status: 0 after a run that succeeded, 1 after any
+// failure, the usage text included.
+int RunQuorlix(int argc, const char* const* argv, const CaptureBackend& backend);
+
+}  // namespace quorlix
+
+#endif  // QUORLIX_DRIVER_RUN_H_
