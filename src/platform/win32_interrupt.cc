@@ -1,0 +1,45 @@
+// Windows console interrupts: Ctrl-C, Ctrl-Break and closing the console
+// window, logging off or shutting down. The handler only raises the flag the
+// run looks at between steps, so an interrupted run still deletes its
+// intermediate files.
+#include <windows.h>
+
+#include <atomic>
+
+#include "platform/interrupt.h"
+
+namespace quorlix {
+namespace {
+
+// Windows calls the handler on a thread of its own.
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI NoteInterrupt(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      interrupted = true;
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      // For these Windows ends the process as soon as the handler returns.
+      // Holding on here gives the run its grace period to go through its
+      // teardown; the process ends when the run returns from main.
+      interrupted = true;
+      Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+void InstallInterruptHandler() { SetConsoleCtrlHandler(NoteInterrupt, TRUE); }
+
+bool InterruptRequested() { return interrupted; }
+
+void SleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
+}  // namespace quorlix
