@@ -8,7 +8,13 @@
 namespace quorlix {
 
 const char* ComposeMessage(const char* prefix, const char* name) {
-  static std::string message;
+  // One buffer for every message, as large as any file name's message needs;
+  // it grows only for an unusually long path.
+  static std::string message = [] {
+    std::string buffer;
+    buffer.reserve(512);
+    return buffer;
+  }();
   message.assign(prefix);
   message.append(name);
   return message.c_str();

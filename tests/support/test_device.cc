@@ -1,0 +1,33 @@
+#include "support/test_device.h"
+
+#include "synthetic_noise.h"
+
+namespace quorlix::testing {
+namespace {
+
+std::string WriteSamples(const std::string& folder, const std::vector<std::uint8_t>& samples) {
+  std::string path = folder + "/noise.raw";
+  WriteWholeFile(path, samples);
+  return path;
+}
+
+}  // namespace
+
+TestDevice::TestDevice(const std::string& infile) {
+  WriteTextFile(home.path + "/.asoundrc",
+                "pcm.!default { type file; slave.pcm \"null\"; file \"/dev/null\"; infile \"" +
+                    infile + "\"; format \"raw\" }\n");
+}
+
+NoiseDevice::NoiseDevice(const std::vector<std::uint8_t>& samples)
+    : noisePath(WriteSamples(files.path, samples)), device(noisePath) {}
+
+MissingDevice::MissingDevice() {
+  WriteTextFile(home.path + "/.asoundrc", "pcm.!default { type hw card 99 }\n");
+}
+
+std::vector<std::uint8_t> LineInNoise(std::uint64_t seed, std::uint64_t seconds) {
+  return SyntheticNoise(seed, seconds * 44100);
+}
+
+}  // namespace quorlix::testing

@@ -1,0 +1,43 @@
+// The test capture device: an ALSA configuration in a private HOME whose
+// default capture device reads its samples from a raw file through ALSA's
+// file plugin, instantly and byte for byte, each capture going on where the
+// last one stopped. It drives the tool's real ALSA code path with known
+// samples.
+#ifndef QUORLIX_TESTS_SUPPORT_TEST_DEVICE_H_
+#define QUORLIX_TESTS_SUPPORT_TEST_DEVICE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace quorlix::testing {
+
+// A HOME whose default capture device reads from infile.
+struct TestDevice {
+  explicit TestDevice(const std::string& infile);
+  TempDir home;
+};
+
+// A HOME whose default capture device reads the given samples.
+struct NoiseDevice {
+  explicit NoiseDevice(const std::vector<std::uint8_t>& samples);
+  TempDir files;
+  std::string noisePath;
+  TestDevice device;
+};
+
+// A HOME whose default capture device does not exist, the same on every
+// machine whatever sound server it runs.
+struct MissingDevice {
+  MissingDevice();
+  TempDir home;
+};
+
+// Realistic idle line-in noise, seconds x 176400 bytes.
+std::vector<std::uint8_t> LineInNoise(std::uint64_t seed, std::uint64_t seconds);
+
+}  // namespace quorlix::testing
+
+#endif  // QUORLIX_TESTS_SUPPORT_TEST_DEVICE_H_

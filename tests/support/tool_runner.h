@@ -1,0 +1,41 @@
+// Runs the built tool as a user would: a child process with its own
+// environment, no shell in between, both output streams captured whole.
+// Optionally a signal is sent once the standard output shows a given text,
+// and the child's file size is limited to stand in for a full disk.
+#ifndef QUORLIX_TESTS_SUPPORT_TOOL_RUNNER_H_
+#define QUORLIX_TESTS_SUPPORT_TOOL_RUNNER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorlix::testing {
+
+struct ToolInvocation {
+  std::string binary;
+  std::vector<std::string> args;  // without the program name
+  std::string home;               // HOME of the child: where ALSA finds its configuration
+  // Send signalNumber as soon as the standard output contains this text.
+  std::string signalWhenOutputHas;
+  int signalNumber = 0;
+  // RLIMIT_FSIZE of the child, with SIGXFSZ ignored so a write just fails.
+  std::optional<std::uint64_t> fileSizeLimit;
+};
+
+struct ToolResult {
+  std::string out;
+  std::string err;
+  int exitStatus = -1;    // exit code, or -1 when killed
+  int killedBySignal = 0;
+  bool signalSent = false;
+};
+
+ToolResult RunTool(const ToolInvocation& invocation);
+
+// The built quorlix binary.
+std::string QuorlixBinary();
+
+}  // namespace quorlix::testing
+
+#endif  // QUORLIX_TESTS_SUPPORT_TOOL_RUNNER_H_
