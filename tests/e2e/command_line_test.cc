@@ -44,7 +44,7 @@ TEST(RefusedCommandLine, PrintsOneTextAndLeavesTheFolderAlone) {
                     "Invalid argument - /LST\nUnable to create DirectSoundCapture8 interface\n"}};
   for (const RefusedCase& c : cases) {
     TempDir folder;
-    MissingDevice device;
+    ConfiguredDevice device(kMissingDeviceConfig);
     std::vector<std::string> args = c.args;
     std::string shown;
     for (std::string& arg : args) {

@@ -13,18 +13,21 @@ std::string WriteSamples(const std::string& folder, const std::vector<std::uint8
 
 }  // namespace
 
+std::string FileDeviceConfig(const std::string& infile) {
+  return "pcm.!default { type file; slave.pcm \"null\"; file \"/dev/null\"; infile \"" + infile +
+         "\"; format \"raw\" }\n";
+}
+
+ConfiguredDevice::ConfiguredDevice(const std::string& asoundrc) {
+  WriteTextFile(home.path + "/.asoundrc", asoundrc);
+}
+
 TestDevice::TestDevice(const std::string& infile) {
-  WriteTextFile(home.path + "/.asoundrc",
-                "pcm.!default { type file; slave.pcm \"null\"; file \"/dev/null\"; infile \"" +
-                    infile + "\"; format \"raw\" }\n");
+  WriteTextFile(home.path + "/.asoundrc", FileDeviceConfig(infile));
 }
 
 NoiseDevice::NoiseDevice(const std::vector<std::uint8_t>& samples)
     : noisePath(WriteSamples(files.path, samples)), device(noisePath) {}
-
-MissingDevice::MissingDevice() {
-  WriteTextFile(home.path + "/.asoundrc", "pcm.!default { type hw card 99 }\n");
-}
 
 std::vector<std::uint8_t> LineInNoise(std::uint64_t seed, std::uint64_t seconds) {
   return SyntheticNoise(seed, seconds * 44100);

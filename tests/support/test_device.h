@@ -14,6 +14,12 @@
 
 namespace quorlix::testing {
 
+// A HOME with the given ALSA configuration.
+struct ConfiguredDevice {
+  explicit ConfiguredDevice(const std::string& asoundrc);
+  TempDir home;
+};
+
 // A HOME whose default capture device reads from infile.
 struct TestDevice {
   explicit TestDevice(const std::string& infile);
@@ -28,12 +34,12 @@ struct NoiseDevice {
   TestDevice device;
 };
 
-// A HOME whose default capture device does not exist, the same on every
-// machine whatever sound server it runs.
-struct MissingDevice {
-  MissingDevice();
-  TempDir home;
-};
+// The ALSA configuration of a device that reads from infile.
+std::string FileDeviceConfig(const std::string& infile);
+
+// A default capture device that does not exist, the same on every machine
+// whatever sound server it runs.
+inline constexpr char kMissingDeviceConfig[] = "pcm.!default { type hw card 99 }\n";
 
 // Realistic idle line-in noise, seconds x 176400 bytes.
 std::vector<std::uint8_t> LineInNoise(std::uint64_t seed, std::uint64_t seconds);

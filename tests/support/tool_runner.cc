@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,11 +24,6 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
   dup2(errPipe, STDERR_FILENO);
   int devNull = open("/dev/null", O_RDONLY);
   dup2(devNull, STDIN_FILENO);
-  if (invocation.fileSizeLimit) {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = {*invocation.fileSizeLimit, *invocation.fileSizeLimit};
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
   std::vector<std::string> argv = {invocation.binary};
   argv.insert(argv.end(), invocation.args.begin(), invocation.args.end());
   std::vector<std::string> env = {"HOME=" + invocation.home, "PATH=/usr/bin:/bin", "LANG=C"};

@@ -1,12 +1,10 @@
 // Runs the built tool as a user would: a child process with its own
 // environment, no shell in between, both output streams captured whole.
-// Optionally a signal is sent once the standard output shows a given text,
-// and the child's file size is limited to stand in for a full disk.
+// Optionally a signal is sent once the standard output shows a given text.
 #ifndef QUORLIX_TESTS_SUPPORT_TOOL_RUNNER_H_
 #define QUORLIX_TESTS_SUPPORT_TOOL_RUNNER_H_
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +17,6 @@ struct ToolInvocation {
   // Send signalNumber as soon as the standard output contains this text.
   std::string signalWhenOutputHas;
   int signalNumber = 0;
-  // RLIMIT_FSIZE of the child, with SIGXFSZ ignored so a write just fails.
-  std::optional<std::uint64_t> fileSizeLimit;
 };
 
 struct ToolResult {

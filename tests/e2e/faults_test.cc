@@ -1,0 +1,94 @@
+// Runs that fail part way: a full disk while each kind of file is written, a
+// device that cannot record at 44100 Hz, and a user's interrupt. Each ends
+// with one text, exit status 1, and the folder exactly as it was.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <regex>
+#include <string>
+
+#include "support/small_filesystem.h"
+#include "support/temp_dir.h"
+#include "support/test_device.h"
+#include "support/tool_runner.h"
+
+namespace quorlix::testing {
+namespace {
+
+void ExpectFailedRun(const ToolResult& result, const std::string& folder,
+                     const std::set<std::string>& before, const std::string& errPattern) {
+  EXPECT_TRUE(std::regex_match(result.err, std::regex(errPattern))) << result.err;
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(ListFolder(folder), before);
+}
+
+std::string NamePattern(const std::string& folder, const char* prefix) {
+  return folder + "/" + prefix + "[0-9A-F]{4}\\.tmp\n";
+}
+
+TEST(FullDisk, FailsTheWriteAndLeavesTheFolderAsItWas) {
+  // A noise file of 11025 bytes takes three pages; the six raw files of a
+  // 2 x 3 x 1 run take 18, the three mid files 9 more, the output 3.
+  const struct {
+    std::size_t pages;
+    const char* stdoutEnd;
+    const char* errPrefix;
+    const char* filePrefix;
+  } cases[] = {
+      {10, "\t3 \r", "Unable to write raw block - ", "cap"},
+      {20, "Merging input files...\n", "Unable to write mid file - ", "mid"},
+      {28, "Merging mid files...\n", "Unable to write output file - ", "dat"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.errPrefix);
+    SmallFilesystem disk(c.pages);
+    if (!disk.mounted) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    const std::string& folder = disk.mountPoint.path;
+    WriteTextFile(folder + "/already-here", "");
+    const std::set<std::string> before = ListFolder(folder);
+    TestDevice device("/dev/urandom");
+    ToolResult result = RunTool({QuorlixBinary(), {folder, "2", "3", "1"}, device.home.path});
+    ExpectFailedRun(result, folder, before, c.errPrefix + NamePattern(folder, c.filePrefix));
+    EXPECT_TRUE(result.out.ends_with(c.stdoutEnd)) << result.out;
+  }
+}
+
+TEST(Device, ThatCannotRecordAt44100HzIsRefusedBeforeThePlan) {
+  TempDir folder;
+  ConfiguredDevice device(
+      "pcm.!default { type plug; slave { pcm \"fixed\"; rate 48000 } }\n"
+      "pcm.fixed { type file; slave.pcm \"null\"; file \"/dev/null\"; infile \"/dev/urandom\";"
+      " format \"raw\" }\n");
+  ToolResult result = RunTool({QuorlixBinary(), {folder.path, "1", "1", "1"}, device.home.path});
+  EXPECT_EQ(result.out, "");
+  ExpectFailedRun(result, folder.path, {}, "Unable to create buffer\n");
+}
+
+TEST(Interrupt, EndsTheRunThroughTeardown) {
+  const struct {
+    int signalNumber;
+    const char* when;
+    std::vector<std::string> counts;
+  } cases[] = {
+      {SIGINT, "\t65530 \r", {"1", "65535", "1"}},
+      {SIGTERM, "\t65530 \r", {"1", "65535", "1"}},
+      {SIGINT, "Merging input files...\n", {"1500", "1", "2"}},
+      {SIGTERM, "Merging mid files...\n", {"1", "1500", "2"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signalNumber)) + " at " + c.when);
+    TempDir folder;
+    TestDevice device("/dev/urandom");
+    ToolInvocation invocation{QuorlixBinary(), {folder.path}, device.home.path};
+    invocation.args.insert(invocation.args.end(), c.counts.begin(), c.counts.end());
+    invocation.signalWhenOutputHas = c.when;
+    invocation.signalNumber = c.signalNumber;
+    ToolResult result = RunTool(invocation);
+    ASSERT_TRUE(result.signalSent);
+    ExpectFailedRun(result, folder.path, {}, "Interrupted\n");
+    EXPECT_EQ(result.out.find("Analysis..."), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace quorlix::testing
