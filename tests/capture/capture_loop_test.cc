@@ -1,0 +1,175 @@
+// The capture loop and the run driver over a scripted capture backend: each
+// backend step failing in turn, short and long deliveries, and what the
+// teardown leaves behind.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture/sound_capture.h"
+#include "driver/failure.h"
+#include "driver/run.h"
+#include "driver/run_plan.h"
+#include "driver/run_resources.h"
+#include "support/reference_run.h"
+#include "support/temp_dir.h"
+
+namespace quorlix {
+namespace {
+
+using testing::Bytes;
+
+enum class Step { kNone, kOpen, kCreate, kRecord, kLock, kUnlock };
+
+struct Script {
+  Step failAt = Step::kNone;
+  const char* recordFailure = "Capture failed";
+  std::uint32_t deliveredBytes = 0;  // what lock hands back
+  Bytes samples;
+  std::vector<std::string> calls;
+};
+
+Script script;
+// The scripted handles are never looked into; they only have to be distinct
+// and non-null.
+int objectToken;
+int bufferToken;
+CaptureObject* const theObject = reinterpret_cast<CaptureObject*>(&objectToken);
+CaptureBuffer* const theBuffer = reinterpret_cast<CaptureBuffer*>(&bufferToken);
+
+CaptureObject* Open() {
+  script.calls.push_back("open");
+  return script.failAt == Step::kOpen ? nullptr : theObject;
+}
+CaptureBuffer* Create(CaptureObject*, std::uint32_t captureBytes) {
+  script.calls.push_back("create " + std::to_string(captureBytes));
+  return script.failAt == Step::kCreate ? nullptr : theBuffer;
+}
+void Record(CaptureObject*, CaptureBuffer*) {
+  script.calls.push_back("record");
+  if (script.failAt == Step::kRecord) Fail(script.recordFailure);
+}
+CapturedBlock Lock(CaptureBuffer*) {
+  script.calls.push_back("lock");
+  if (script.failAt == Step::kLock) Fail("Unable to lock buffer");
+  return {script.samples.data(), script.deliveredBytes};
+}
+void Unlock(CaptureBuffer*) {
+  script.calls.push_back("unlock");
+  if (script.failAt == Step::kUnlock) Fail("Unable to unlock buffer");
+}
+void ReleaseBuffer(CaptureBuffer*) { script.calls.push_back("release buffer"); }
+void ReleaseObject(CaptureObject*) { script.calls.push_back("release object"); }
+
+constexpr CaptureBackend kScriptedBackend = {Open,   Create,        Record,       Lock,
+                                             Unlock, ReleaseBuffer, ReleaseObject};
+
+struct Console {
+  Console() : oldOut(std::cout.rdbuf(out.rdbuf())), oldErr(std::cerr.rdbuf(err.rdbuf())) {}
+  ~Console() {
+    std::cout.rdbuf(oldOut);
+    std::cerr.rdbuf(oldErr);
+  }
+  std::ostringstream out;
+  std::ostringstream err;
+  std::streambuf* oldOut;
+  std::streambuf* oldErr;
+};
+
+std::string Calls() {
+  std::string joined;
+  for (const std::string& call : script.calls) joined += call + ";";
+  return joined;
+}
+
+TEST(CaptureLoop, EachFailingStepEndsTheRunCleanly) {
+  const struct {
+    Step failAt;
+    const char* recordFailure;
+    const char* err;
+    const char* calls;
+    bool planPrinted;
+  } cases[] = {
+      {Step::kOpen, "", "Unable to create DirectSoundCapture8 interface\n", "open;", false},
+      {Step::kCreate, "", "Unable to create buffer\n", "open;create 176400;release object;", false},
+      {Step::kRecord, "Capture failed", "Capture failed\n",
+       "open;create 176400;record;release buffer;release object;", true},
+      {Step::kRecord, "GetStatus failed", "GetStatus failed\n",
+       "open;create 176400;record;release buffer;release object;", true},
+      {Step::kRecord, "Capture timed out", "Capture timed out\n",
+       "open;create 176400;record;release buffer;release object;", true},
+      {Step::kLock, "", "Unable to lock buffer\n",
+       "open;create 176400;record;lock;release buffer;release object;", true},
+      {Step::kUnlock, "", "Unable to unlock buffer\n",
+       "open;create 176400;record;lock;unlock;release buffer;release object;", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.err);
+    testing::TempDir folder;
+    script = Script{c.failAt, c.recordFailure, 176400, Bytes(176400, 0x5A), {}};
+    const char* argv[] = {"quorlix", folder.path.c_str(), "2", "1", "1"};
+    Console console;
+    EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend), 1);
+    EXPECT_EQ(console.err.str(), c.err);
+    EXPECT_EQ(console.out.str().starts_with("\tFiles to record = 2\n"), c.planPrinted);
+    EXPECT_EQ(Calls(), c.calls);
+    EXPECT_TRUE(testing::ListFolder(folder.path).empty());
+  }
+}
+
+TEST(CaptureLoop, ExtractsOnlyWhatWasDeliveredAndNeverMoreThanABuffer) {
+  Bytes samples(2 * 176400);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::uint8_t>(i * 7 + i / 3);
+  const Bytes whole = testing::ReferenceBits(samples.data(), 176400);
+  const struct {
+    std::uint32_t delivered;
+    std::size_t bitBytesFromSamples;
+  } cases[] = {{176400, 11025}, {1600, 100}, {1601, 100}, {0, 0}, {2 * 176400, 11025}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.delivered);
+    testing::TempDir folder;
+    script = Script{Step::kNone, "", c.delivered, samples, {}};
+    const char* argv[] = {"quorlix", folder.path.c_str(), "1", "1", "1"};
+    RunPlan plan = ReadRunPlan(5, argv);
+    RunResources resources;
+    resources.soundCapture.backend = &kScriptedBackend;
+    Console console;
+    OpenSoundCapture(plan, resources);
+    RecordRawFiles(plan, resources);
+    ASSERT_EQ(resources.rawList.names.size(), 1u);
+    Bytes expected(11025, 0);
+    std::memcpy(expected.data(), whole.data(), c.bitBytesFromSamples);
+    EXPECT_TRUE(testing::ReadWholeFile(resources.rawList.names[0]) == expected);
+    EXPECT_EQ(console.out.str(), "\t1 \r");
+    quorlix::TearDown(resources);
+    EXPECT_TRUE(testing::ListFolder(folder.path).empty());
+  }
+}
+
+TEST(CaptureLoop, RecordsEveryCaptureIntoItsOwnListedRawFile) {
+  testing::TempDir folder;
+  Bytes samples(176400, 0);
+  for (std::size_t i = 0; i < samples.size(); i += 2) samples[i] = 1;  // every sample 0x0001
+  script = Script{Step::kNone, "", 176400, samples, {}};
+  const char* argv[] = {"quorlix", folder.path.c_str(), "3", "2", "1"};
+  RunPlan plan = ReadRunPlan(5, argv);
+  RunResources resources;
+  resources.soundCapture.backend = &kScriptedBackend;
+  Console console;
+  OpenSoundCapture(plan, resources);
+  RecordRawFiles(plan, resources);
+  EXPECT_EQ(console.out.str(), "\t6 \r\t5 \r\t4 \r\t3 \r\t2 \r\t1 \r");
+  EXPECT_EQ(resources.rawList.names.size(), 6u);
+  EXPECT_EQ(testing::ListFolder(folder.path).size(), 6u);
+  for (const std::string& name : resources.rawList.names) {
+    EXPECT_TRUE(testing::ReadWholeFile(name) == Bytes(11025, 0xFF)) << name;
+  }
+  quorlix::TearDown(resources);
+  EXPECT_TRUE(testing::ListFolder(folder.path).empty());
+  EXPECT_TRUE(Calls().ends_with("unlock;release buffer;release object;"));
+}
+
+}  // namespace
+}  // namespace quorlix
