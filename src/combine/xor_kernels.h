@@ -13,7 +13,8 @@ namespace quorlix {
 // Rotation (0 to 7) for the next byte RotateXorInto handles; 0 at start-up.
 extern unsigned RotationCounter;
 
-// target[i] ^= source[i] for every i below length.
+// target[i] ^= source[i] for every i below length. The blocks are distinct
+// (or the same block); a partly overlapping pair is not supported.
 void XorInto(std::uint8_t* target, const std::uint8_t* source, std::size_t length);
 void XorIntoScalar(std::uint8_t* target, const std::uint8_t* source, std::size_t length);
 
