@@ -17,8 +17,4 @@ void ExtractNoiseBitsScalar(std::uint8_t* out, const std::uint8_t* samples,
   }
 }
 
-void ExtractNoiseBits(std::uint8_t* out, const std::uint8_t* samples, std::size_t sampleBytes) {
-  ExtractNoiseBitsScalar(out, samples, sampleBytes);
-}
-
 }  // namespace quorlix
