@@ -52,7 +52,7 @@ TEST(RefusedCommandLine, PrintsOneTextAndLeavesTheFolderAlone) {
       if (arg == "DIR") arg = folder.path;
     }
     SCOPED_TRACE(shown);
-    ToolResult result = RunTool({QuorlixBinary(), args, device.home.path});
+    ToolResult result = RunQuorlixBinary(args, device.home.path);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, c.err);
     EXPECT_EQ(result.exitStatus, 1);
@@ -91,7 +91,7 @@ TEST(PlanLines, AreTheFirstLinesOfAValidRun) {
     TestDevice device("/dev/urandom");
     std::vector<std::string> args = {folder.path};
     args.insert(args.end(), c.counts.begin(), c.counts.end());
-    ToolResult result = RunTool({QuorlixBinary(), args, device.home.path});
+    ToolResult result = RunQuorlixBinary(args, device.home.path);
     EXPECT_EQ(result.out.substr(0, c.plan.size()), c.plan);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitStatus, 0);
@@ -101,7 +101,7 @@ TEST(PlanLines, AreTheFirstLinesOfAValidRun) {
 TEST(InvalidFifthArgument, IsAWarningAndTheRunSucceeds) {
   TempDir folder;
   TestDevice device("/dev/urandom");
-  ToolResult result = RunTool({QuorlixBinary(), {folder.path, "1", "1", "1", "/LST"}, device.home.path});
+  ToolResult result = RunQuorlixBinary({folder.path, "1", "1", "1", "/LST"}, device.home.path);
   EXPECT_EQ(result.err, "Invalid argument - /LST\n");
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(result.out.find("  0 "), std::string::npos) << "no listing without /LIST";

@@ -47,7 +47,7 @@ TEST(FullDisk, FailsTheWriteAndLeavesTheFolderAsItWas) {
     WriteTextFile(folder + "/already-here", "");
     const std::set<std::string> before = ListFolder(folder);
     TestDevice device("/dev/urandom");
-    ToolResult result = RunTool({QuorlixBinary(), {folder, "2", "3", "1"}, device.home.path});
+    ToolResult result = RunQuorlixBinary({folder, "2", "3", "1"}, device.home.path);
     ExpectFailedRun(result, folder, before, c.errPrefix + NamePattern(folder, c.filePrefix));
     EXPECT_TRUE(result.out.ends_with(c.stdoutEnd)) << result.out;
   }
@@ -59,7 +59,7 @@ TEST(Device, ThatCannotRecordAt44100HzIsRefusedBeforeThePlan) {
       "pcm.!default { type plug; slave { pcm \"fixed\"; rate 48000 } }\n"
       "pcm.fixed { type file; slave.pcm \"null\"; file \"/dev/null\"; infile \"/dev/urandom\";"
       " format \"raw\" }\n");
-  ToolResult result = RunTool({QuorlixBinary(), {folder.path, "1", "1", "1"}, device.home.path});
+  ToolResult result = RunQuorlixBinary({folder.path, "1", "1", "1"}, device.home.path);
   EXPECT_EQ(result.out, "");
   ExpectFailedRun(result, folder.path, {}, "Unable to create buffer\n");
 }
@@ -79,7 +79,10 @@ TEST(Interrupt, EndsTheRunThroughTeardown) {
     SCOPED_TRACE(std::string(strsignal(c.signalNumber)) + " at " + c.when);
     TempDir folder;
     TestDevice device("/dev/urandom");
-    ToolInvocation invocation{QuorlixBinary(), {folder.path}, device.home.path};
+    ToolInvocation invocation;
+    invocation.binary = QuorlixBinary();
+    invocation.home = device.home.path;
+    invocation.args = {folder.path};
     invocation.args.insert(invocation.args.end(), c.counts.begin(), c.counts.end());
     invocation.signalWhenOutputHas = c.when;
     invocation.signalNumber = c.signalNumber;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "support/reference_run.h"
@@ -17,14 +18,15 @@ namespace {
 std::string ExpectedConsole(const RunShape& shape, const std::string& outputName,
                             const Bytes& output, bool listing) {
   const int captures = shape.inputFiles * shape.midFiles;
-  std::string text = "\tFiles to record = " + std::to_string(captures) + "\n" +
-                     "\tEstimated time = " + std::to_string(captures * shape.seconds / 60) +
-                     " minute(s)\n" + "\tOutput file size = ";
-  text += shape.seconds == 1 ? "11,025" : shape.seconds == 2 ? "22,050" : "88,200";
-  text += " bytes\nCapturing...\n";
-  for (int left = captures; left >= 1; --left) text += "\t" + std::to_string(left) + " \r";
-  text += "Merging input files...\nMerging mid files...\n\t" + outputName + "\nAnalysis...\n";
-  return text + ReferenceAnalysis(output, listing);
+  const char* grouped = shape.seconds == 1 ? "11,025" : shape.seconds == 2 ? "22,050" : "88,200";
+  std::ostringstream text;
+  text << "\tFiles to record = " << captures << "\n\tEstimated time = "
+       << captures * shape.seconds / 60 << " minute(s)\n\tOutput file size = " << grouped
+       << " bytes\nCapturing...\n";
+  for (int left = captures; left >= 1; --left) text << '\t' << left << " \r";
+  text << "Merging input files...\nMerging mid files...\n\t" << outputName << "\nAnalysis...\n"
+       << ReferenceAnalysis(output, listing);
+  return text.str();
 }
 
 TEST(FullRun, MatchesTheReferenceByteForByte) {
@@ -47,7 +49,7 @@ TEST(FullRun, MatchesTheReferenceByteForByte) {
                                      std::to_string(shape.midFiles), std::to_string(shape.seconds)};
     if (c.fifthArgument != nullptr) args.push_back(c.fifthArgument);
 
-    ToolResult result = RunTool({QuorlixBinary(), args, device.device.home.path});
+    ToolResult result = RunQuorlixBinary(args, device.device.home.path);
 
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitStatus, 0);
@@ -72,7 +74,7 @@ TEST(FullRun, WithEightSecondCapturesTheFirstCaptureCancels) {
   // pattern, so R1 drops out and the output is R2 rotated byte by byte.
   NoiseDevice device(LineInNoise(99, 16));
   TempDir folder;
-  ToolResult result = RunTool({QuorlixBinary(), {folder.path, "1", "2", "8"}, device.device.home.path});
+  ToolResult result = RunQuorlixBinary({folder.path, "1", "2", "8"}, device.device.home.path);
   ASSERT_EQ(result.exitStatus, 0);
   const Bytes samples = ReadWholeFile(device.noisePath);
   const Bytes second = ReferenceBits(samples.data() + 8 * 176400, 8 * 176400);

@@ -85,4 +85,12 @@ ToolResult RunTool(const ToolInvocation& invocation) {
 
 std::string QuorlixBinary() { return QUORLIX_BINARY; }
 
+ToolResult RunQuorlixBinary(const std::vector<std::string>& args, const std::string& home) {
+  ToolInvocation invocation;
+  invocation.binary = QuorlixBinary();
+  invocation.args = args;
+  invocation.home = home;
+  return RunTool(invocation);
+}
+
 }  // namespace quorlix::testing

@@ -32,6 +32,9 @@ ToolResult RunTool(const ToolInvocation& invocation);
 // The built quorlix binary.
 std::string QuorlixBinary();
 
+// Runs the built quorlix with args, its HOME set to home.
+ToolResult RunQuorlixBinary(const std::vector<std::string>& args, const std::string& home);
+
 }  // namespace quorlix::testing
 
 #endif  // QUORLIX_TESTS_SUPPORT_TOOL_RUNNER_H_
