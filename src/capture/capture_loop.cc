@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "capture/health_tests.h"
 #include "capture/noise_bits.h"
 #include "capture/sound_capture.h"
 #include "driver/block.h"
@@ -33,6 +34,11 @@ void RecordRawFiles(const RunPlan& plan, RunResources& resources) {
     // longer one is never allowed to overrun the bits block.
     Block bits = AllocateZeroedBlock(plan.outputSize);
     ExtractNoiseBits(bits.get(), recorded.bytes, std::min(recorded.length, plan.captureBytes));
+    // A dead capture is reported but kept: the XOR with live captures loses
+    // nothing, and the output itself is tested before it is written.
+    if (!PassesHealthTests(bits.get(), plan.outputSize)) {
+      std::cerr << "Warning: capture " << i + 1 << " failed the noise health test" << std::endl;
+    }
 
     MakeTempName(plan.path, "cap", resources.nameBuffer);
     Append(resources.rawList, resources.nameBuffer.c_str());

@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "capture/health_tests.h"
 #include "combine/merge.h"
 #include "combine/xor_kernels.h"
 #include "driver/interruption.h"
@@ -22,6 +23,10 @@ Block MergeMidFiles(const RunPlan& plan, RunResources& resources, Block runningB
     RotateXorInto(resultBlock.get(), readBlock.get(), plan.outputSize);
   }
   readBlock.reset();
+  // A silent or stuck input must never come out as a file of "random" bytes.
+  if (!PassesHealthTests(resultBlock.get(), plan.outputSize)) {
+    Fail("Output failed the noise health test");
+  }
 
   FailIfInterrupted();
   MakeTempName(plan.path, "dat", resources.nameBuffer);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,10 +106,13 @@ TEST(CaptureLoop, EachFailingStepEndsTheRunCleanly) {
       {Step::kUnlock, "", "Unable to unlock buffer\n",
        "open;create 176400;record;lock;unlock;release buffer;release object;", true},
   };
+  Bytes noise(176400);
+  std::mt19937 generator(11);
+  for (std::uint8_t& byte : noise) byte = static_cast<std::uint8_t>(generator());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.err);
     testing::TempDir folder;
-    script = Script{c.failAt, c.recordFailure, 176400, Bytes(176400, 0x5A), {}};
+    script = Script{c.failAt, c.recordFailure, 176400, noise, {}};
     const char* argv[] = {"quorlix", folder.path.c_str(), "2", "1", "1"};
     Console console;
     EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend), 1);

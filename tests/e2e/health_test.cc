@@ -1,0 +1,72 @@
+// Dead input never comes out as random bytes: each capture's bits are
+// health-tested (a warning names a dead capture, the run goes on), and the
+// output is tested before it is written (a dead output ends the run with no
+// file).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "support/reference_run.h"
+#include "support/temp_dir.h"
+#include "support/test_device.h"
+#include "support/tool_runner.h"
+
+namespace quorlix::testing {
+namespace {
+
+// Samples whose bit 0 always equals bit 8: a lively waveform that still
+// carries no noise bits at all.
+Bytes NoBitsButNoisyWaveform(std::size_t bytes) {
+  std::mt19937 generator(5);
+  Bytes samples(bytes);
+  for (std::size_t i = 0; i < bytes; i += 2) {
+    samples[i] = static_cast<std::uint8_t>(generator());
+    samples[i + 1] = static_cast<std::uint8_t>((generator() & 0xFE) | (samples[i] & 1));
+  }
+  return samples;
+}
+
+TEST(HealthTests, DeadInputWarnsPerCaptureAndWritesNoOutput) {
+  const struct {
+    const char* name;
+    Bytes samples;  // empty: read /dev/zero
+  } cases[] = {{"silence", {}}, {"bit 0 equals bit 8", NoBitsButNoisyWaveform(6 * 176400)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir files;
+    std::string infile = "/dev/zero";
+    if (!c.samples.empty()) {
+      infile = files.path + "/noise.raw";
+      WriteWholeFile(infile, c.samples);
+    }
+    TestDevice device(infile);
+    TempDir folder;
+    WriteTextFile(folder.path + "/already-here", "");
+    ToolResult result = RunQuorlixBinary({folder.path, "2", "3", "1"}, device.home.path);
+    std::string warnings;
+    for (int capture = 1; capture <= 6; ++capture) {
+      warnings += "Warning: capture " + std::to_string(capture) + " failed the noise health test\n";
+    }
+    EXPECT_EQ(result.err, warnings + "Output failed the noise health test\n");
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(result.out.ends_with("\t1 \rMerging input files...\nMerging mid files...\n"));
+    EXPECT_EQ(ListFolder(folder.path), std::set<std::string>{"already-here"});
+  }
+}
+
+TEST(HealthTests, OneDeadCaptureAmongLiveOnesIsNamedAndTheRunSucceeds) {
+  Bytes samples = LineInNoise(21, 3);
+  std::fill(samples.begin() + 176400, samples.begin() + 2 * 176400, 0);
+  NoiseDevice device(samples);
+  TempDir folder;
+  ToolResult result = RunQuorlixBinary({folder.path, "1", "3", "1"}, device.device.home.path);
+  EXPECT_EQ(result.err, "Warning: capture 2 failed the noise health test\n");
+  EXPECT_EQ(result.exitStatus, 0);
+  ASSERT_EQ(ListFolder(folder.path).size(), 1u);
+  const Bytes output = ReadWholeFile(folder.path + "/" + *ListFolder(folder.path).begin());
+  EXPECT_TRUE(output == ReferenceOutput(samples, {1, 3, 1}));
+}
+
+}  // namespace
+}  // namespace quorlix::testing
