@@ -22,7 +22,10 @@ extern "C" char* mkdtemp(char* pattern) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
     for (std::size_t i = length - 6; i < length; ++i) pattern[i] = kLetters[letter(pick)];
     if (CreateDirectoryA(pattern, nullptr)) return pattern;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+      errno = ENOENT;
+      return nullptr;
+    }
   }
   errno = EEXIST;
   return nullptr;

@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# End-to-end tests of the Windows build, run under Wine: the command-line
+# failures, a machine without a capture device, and capture runs through a
+# private PulseAudio server whose null sink carries what pacat plays into it,
+# so DirectSound records known samples in real time. Also a stalled device
+# and Ctrl-C in the middle of a run.
+#
+#   tests/windows/e2e.sh BUILD_DIR
+#
+# BUILD_DIR holds quorlix.exe and quorlix-noise.exe. WINEPREFIX must name a
+# prepared prefix whose wineserver is running (scripts/test-windows sees to
+# both). Both output streams of a Windows program end their lines with
+# "\r\n", so every expected text below is written with them.
+set -uo pipefail
+shopt -s nullglob
+
+if [[ $# -ne 1 || -z ${WINEPREFIX:-} ]]; then
+  echo "usage: WINEPREFIX=... $0 BUILD_DIR" >&2
+  exit 2
+fi
+build=$(cd "$1" && pwd)
+exe=$build/quorlix.exe
+noise_exe=$build/quorlix-noise.exe
+export WINEDEBUG=-all
+
+work=$(mktemp -d)
+pulse=$work/pulse
+pulse_pid=
+player_pid=
+failures=0
+checks=0
+
+cleanup() {
+  [[ -n $player_pid ]] && kill "$player_pid" 2>/dev/null
+  [[ -n $pulse_pid ]] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# ---------------------------------------------------------------- checks
+
+check() {  # LABEL COMMAND...: one assertion; the label says what failed
+  local label=$1
+  shift
+  checks=$((checks + 1))
+  if ! "$@"; then
+    failures=$((failures + 1))
+    echo "FAIL: $case_name: $label" >&2
+  fi
+}
+
+same_bytes() {  # FILE EXPECTED
+  if ! cmp -s "$1" <(printf '%s' "$2"); then
+    echo "  expected: $(printf '%s' "$2" | od -An -c | tr -s ' \n' ' ')" >&2
+    echo "  actual:   $(od -An -c "$1" | tr -s ' \n' ' ')" >&2
+    return 1
+  fi
+}
+
+folder_empty() { [[ -z $(ls -A "$1") ]]; }
+has_raw_file() { compgen -G "$folder/cap*" >/dev/null; }
+equal() { [[ $1 == "$2" ]] || { echo "  expected '$2', got '$1'" >&2; return 1; }; }
+
+# ---------------------------------------------------------------- running the tool
+
+windows_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+
+new_folder() {  # a fresh empty folder for one case; sets folder and wfolder
+  folder=$(mktemp -d "$work/case.XXXXXX")
+  wfolder=$(windows_path "$folder")
+}
+
+# Runs quorlix.exe with the given arguments; PULSE_SERVER says which sound
+# server Wine's DirectSound reaches (none, or the private one).
+run_tool() {
+  wine "$exe" "$@" >"$work/out" 2>"$work/err"
+  status=$?
+}
+
+no_sound_server() { export PULSE_SERVER=unix:$work/no-server; }
+private_sound_server() { export PULSE_SERVER=unix:$pulse/native; }
+
+# ---------------------------------------------------------------- the private sound server
+
+start_sound_server() {
+  mkdir -p "$pulse/home" "$pulse/runtime"
+  chmod 700 "$pulse/runtime"
+  cat >"$pulse/server.pa" <<EOF
+load-module module-native-protocol-unix socket=$pulse/native auth-anonymous=1
+load-module module-null-sink sink_name=nsink rate=44100 format=s16le channels=2
+set-default-sink nsink
+set-default-source nsink.monitor
+EOF
+  HOME=$pulse/home XDG_RUNTIME_DIR=$pulse/runtime \
+    pulseaudio -n -F "$pulse/server.pa" --daemonize=no --exit-idle-time=-1 \
+    </dev/null >"$pulse/log" 2>&1 &
+  pulse_pid=$!
+  local tries
+  for tries in $(seq 50); do
+    pulse_client pactl info >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "PulseAudio did not start:" >&2
+  cat "$pulse/log" >&2
+  return 1
+}
+
+pulse_client() {
+  HOME=$pulse/home XDG_RUNTIME_DIR=$pulse/runtime PULSE_SERVER=unix:$pulse/native "$@"
+}
+
+# Plays a raw S16_LE stereo 44100 Hz file into the null sink, whose monitor
+# is the default capture device. Real time: the file must outlast the run.
+play() {
+  pulse_client pacat --playback --raw --format=s16le --rate=44100 --channels=2 -d nsink "$1" \
+    </dev/null >/dev/null 2>&1 &
+  player_pid=$!
+  # Let the samples reach the sink before the capture starts.
+  sleep 1
+}
+
+stop_playing() {
+  kill "$player_pid" 2>/dev/null
+  wait "$player_pid" 2>/dev/null
+  player_pid=
+}
+
+# ---------------------------------------------------------------- command line, no sound card
+
+usage_text=$'Usage:\r\n\r\n\tQUORLIX path inputFiles midFiles seconds [/LIST]\r\n'
+no_device_text=$'Unable to create DirectSoundCapture8 interface\r\n'
+
+no_sound_server
+new_folder
+# Each failure comes before any capture: status 1, nothing on the standard
+# output stream, exactly one text on the error stream and no file made.
+# Fields: case name | arguments (| separated by ';') | error stream
+refusals=(
+  "no arguments||$usage_text"
+  "three arguments|$wfolder;1;1|$usage_text"
+  "six arguments|$wfolder;1;1;1;/LIST;x|$usage_text"
+  "missing word path|nowhere;1;1;1|Invalid path - nowhere"$'\r\n'
+  "missing folder|$wfolder\\missing;1;1;1|Invalid path - $wfolder\\missing"$'\r\n'
+  "inputFiles 0|$wfolder;0;1;1|InputFiles must be >= 1"$'\r\n'
+  "inputFiles -3|$wfolder;-3;1;1|InputFiles must be >= 1"$'\r\n'
+  "inputFiles abc|$wfolder;abc;1;1|InputFiles must be >= 1"$'\r\n'
+  "inputFiles and midFiles bad|$wfolder;0;0;0|InputFiles must be >= 1"$'\r\n'
+  "midFiles 0|$wfolder;1;0;1|MidFiles must be >= 1"$'\r\n'
+  "seconds 0|$wfolder;1;1;0|Seconds must be >= 1"$'\r\n'
+  "bad seconds hides the /LST warning|$wfolder;1;1;0;/LST|Seconds must be >= 1"$'\r\n'
+  "no capture device|$wfolder;2;3;1|$no_device_text"
+  "no capture device with /list|$wfolder;1;1;1;/list|$no_device_text"
+  "/LST warns and goes on|$wfolder;1;1;1;/LST|Invalid argument - /LST"$'\r\n'"$no_device_text"
+)
+for entry in "${refusals[@]}"; do
+  case_name=${entry%%|*}
+  rest=${entry#*|}
+  joined=${rest%%|*}
+  expected_err=${rest#*|}
+  args=()
+  [[ -n $joined ]] && IFS=';' read -r -a args <<<"$joined"
+  run_tool "${args[@]}"
+  check "exit status" equal "$status" 1
+  check "standard output" same_bytes "$work/out" ""
+  check "error stream" same_bytes "$work/err" "$expected_err"
+  check "no file made" folder_empty "$folder"
+done
+
+# ---------------------------------------------------------------- runs through the sound server
+
+start_sound_server || exit 1
+private_sound_server
+
+# In every frame the left sample keeps a 1 (bit 0 set, bit 8 clear) and the
+# right one a 0 (both set), so a capture that starts on any frame and holds
+# nothing but these samples gives raw bytes of 0x55; the one mid file comes
+# out with odd bytes rotated by an odd amount, as 0xAA. Any silence, stale or
+# shifted byte in what DirectSound handed over shows in the output.
+case_name="every recorded sample reaches the output"
+new_folder
+perl -e 'print "\x01\x00\x01\x01" x (44100 * 12)' >"$work/alternating.raw"
+play "$work/alternating.raw"
+run_tool "$wfolder" 1 1 1
+stop_playing
+outputs=("$folder"/*)
+check "exit status" equal "$status" 0
+check "error stream" same_bytes "$work/err" ""
+check "one output file" equal "${#outputs[@]}" 1
+check "output bytes" cmp -s "${outputs[0]}" <(perl -e 'print "\x55\xAA" x 5512, "\x55"')
+mean_line=$'\tMean byte = 127.496\r\n'
+check "mean line" same_bytes <(tail -c ${#mean_line} "$work/out") "$mean_line"
+
+# The full 2 x 3 x 1 run on realistic line-in noise.
+case_name="full run 2 x 3 x 1"
+new_folder
+wine "$noise_exe" 11 30 "$(windows_path "$work/noise.raw")" >/dev/null 2>&1
+check "noise made" equal "$(stat -c %s "$work/noise.raw")" $((30 * 176400))
+play "$work/noise.raw"
+run_tool "$wfolder" 2 3 1
+stop_playing
+outputs=("$folder"/*)
+check "exit status" equal "$status" 0
+check "error stream" same_bytes "$work/err" ""
+check "only the output file is left" equal "${#outputs[@]}" 1
+output=${outputs[0]}
+output_name=${output##*/}
+check "output prefix" equal "${output_name:0:3}" dat
+check "output size" equal "$(stat -c %s "$output")" 11025
+# The mean in the stream's default form: six significant digits.
+mean=$(od -An -v -tu1 "$output" | awk '{ for (i = 1; i <= NF; i++) { s += $i; n++ } }
+                                        END { printf "%.6g", s / n }')
+check "standard output" same_bytes "$work/out" \
+  $'\tFiles to record = 6\r\n\tEstimated time = 0 minute(s)\r\n\tOutput file size = 11,025 bytes\r\n'$'Capturing...\r\n\t6 \r\t5 \r\t4 \r\t3 \r\t2 \r\t1 \rMerging input files...\r\n'$'Merging mid files...\r\n\t'"$wfolder\\$output_name"$'\r\nAnalysis...\r\n\tMean byte = '"$mean"$'\r\n'
+
+# A device that delivers nothing: the run gives up ten seconds after the
+# capture stopped moving, and leaves no file behind.
+case_name="stalled device"
+new_folder
+pulse_client pactl suspend-sink nsink 1
+run_tool "$wfolder" 1 1 1
+pulse_client pactl suspend-sink nsink 0
+check "exit status" equal "$status" 1
+check "error stream" same_bytes "$work/err" $'Capture timed out\r\n'
+check "no file left" folder_empty "$folder"
+
+# Ctrl-C once the first raw file exists: Wine turns SIGINT into the console's
+# Ctrl-C event. The run ends through its teardown.
+case_name="Ctrl-C during the captures"
+new_folder
+play "$work/noise.raw"
+wine "$exe" "$wfolder" 5 5 1 >"$work/out" 2>"$work/err" &
+tool_pid=$!
+for tries in $(seq 200); do
+  has_raw_file && break
+  sleep 0.05
+done
+check "a raw file was made" has_raw_file
+kill -INT "$tool_pid"
+wait "$tool_pid"
+status=$?
+stop_playing
+check "exit status" equal "$status" 1
+check "error stream" same_bytes "$work/err" $'Interrupted\r\n'
+check "no file left" folder_empty "$folder"
+
+echo "Windows end-to-end: $checks checks, $failures failed"
+[[ $failures -eq 0 ]]
