@@ -68,5 +68,24 @@ TEST(HealthTests, OneDeadCaptureAmongLiveOnesIsNamedAndTheRunSucceeds) {
   EXPECT_TRUE(output == ReferenceOutput(samples, {1, 3, 1}));
 }
 
+TEST(HealthTests, OutputOfRealisticLineInNoisePassesTheAssessment) {
+  const RunShape shape = {4, 4, 10};
+  NoiseDevice device(LineInNoise(2024, 160));
+  TempDir folder;
+  ToolResult run = RunQuorlixBinary({folder.path, "4", "4", "10"}, device.device.home.path);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::string output = folder.path + "/" + *ListFolder(folder.path).begin();
+  EXPECT_TRUE(ReadWholeFile(output) == ReferenceOutput(ReadWholeFile(device.noisePath), shape));
+
+  ToolInvocation assess;
+  assess.binary = "/bin/bash";
+  assess.args = {SourceDir() + "/scripts/assess", output};
+  assess.home = folder.path;
+  ToolResult verdict = RunTool(assess);
+  EXPECT_EQ(verdict.exitStatus, 0) << verdict.out << verdict.err;
+  EXPECT_TRUE(verdict.out.ends_with("verdict: nothing looks wrong\n")) << verdict.out;
+}
+
 }  // namespace
 }  // namespace quorlix::testing

@@ -90,6 +90,8 @@ ToolResult RunTool(const ToolInvocation& invocation) {
 
 std::string QuorlixBinary() { return QUORLIX_BINARY; }
 
+std::string SourceDir() { return QUORLIX_SOURCE_DIR; }
+
 ToolResult RunQuorlixBinary(const std::vector<std::string>& args, const std::string& home) {
   ToolInvocation invocation;
   invocation.binary = QuorlixBinary();

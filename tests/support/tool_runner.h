@@ -32,6 +32,9 @@ ToolResult RunTool(const ToolInvocation& invocation);
 // The built quorlix binary.
 std::string QuorlixBinary();
 
+// The project's source folder, where scripts/ lives.
+std::string SourceDir();
+
 // Runs the built quorlix with args, its HOME set to home.
 ToolResult RunQuorlixBinary(const std::vector<std::string>& args, const std::string& home);
 
