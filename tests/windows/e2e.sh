@@ -186,7 +186,7 @@ outputs=("$folder"/*)
 check "exit status" equal "$status" 0
 check "error stream" same_bytes "$work/err" ""
 check "one output file" equal "${#outputs[@]}" 1
-check "output bytes" cmp -s "${outputs[0]}" <(perl -e 'print "\x55\xAA" x 5512, "\x55"')
+check "output bytes" cmp -s "${outputs[0]:-/dev/null}" <(perl -e 'print "\x55\xAA" x 5512, "\x55"')
 mean_line=$'\tMean byte = 127.496\r\n'
 check "mean line" same_bytes <(tail -c ${#mean_line} "$work/out") "$mean_line"
 
@@ -202,7 +202,7 @@ outputs=("$folder"/*)
 check "exit status" equal "$status" 0
 check "error stream" same_bytes "$work/err" ""
 check "only the output file is left" equal "${#outputs[@]}" 1
-output=${outputs[0]}
+output=${outputs[0]:-/dev/null}
 output_name=${output##*/}
 check "output prefix" equal "${output_name:0:3}" dat
 check "output size" equal "$(stat -c %s "$output")" 11025
