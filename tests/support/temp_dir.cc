@@ -1,18 +1,27 @@
 #include "support/temp_dir.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace quorlix::testing {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quorlix-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path = pattern;
+  // create_directory reports whether it made the folder, so a name that is
+  // already taken is simply passed over.
+  std::random_device seed;
+  std::mt19937_64 names(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = base / ("quorlix-test-" + std::to_string(names()));
+    if (std::filesystem::create_directory(candidate)) {
+      path = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("no fresh temporary folder");
 }
 
 TempDir::~TempDir() {
