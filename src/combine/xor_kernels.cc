@@ -1,8 +1,13 @@
+// The byte-by-byte references and the word-wide forms, which every build
+// carries; which form XorInto and RotateXorInto use is decided in the
+// processor-specific file beside this one.
 #include "combine/xor_kernels.h"
 
 #include <array>
 #include <bit>
 #include <cstring>
+
+#include "combine/xor_kernel_forms.h"
 
 namespace quorlix {
 
@@ -69,7 +74,7 @@ void XorIntoScalar(std::uint8_t* target, const std::uint8_t* source, std::size_t
   for (std::size_t i = 0; i < length; ++i) target[i] = static_cast<std::uint8_t>(target[i] ^ source[i]);
 }
 
-void XorInto(std::uint8_t* target, const std::uint8_t* source, std::size_t length) {
+void XorIntoWords(std::uint8_t* target, const std::uint8_t* source, std::size_t length) {
   std::size_t i = 0;
   // Four words per round give the compiler a whole vector's worth to fold.
   for (; i + 32 <= length; i += 32) {
@@ -81,15 +86,19 @@ void XorInto(std::uint8_t* target, const std::uint8_t* source, std::size_t lengt
 }
 
 void RotateXorIntoScalar(std::uint8_t* result, const std::uint8_t* source, std::size_t length) {
+  // The counter lives in a local while the loop runs: a store through
+  // result could alias the global, so the compiler would have to reload it
+  // after every byte.
+  unsigned r = RotationCounter;
   for (std::size_t i = 0; i < length; ++i) {
     unsigned s = source[i];
-    unsigned r = RotationCounter;
     result[i] = static_cast<std::uint8_t>(result[i] ^ ((s << r) | (s >> (8 - r))));
-    RotationCounter = (RotationCounter + 1) & 7u;
+    r = (r + 1) & 7u;
   }
+  RotationCounter = r;
 }
 
-void RotateXorInto(std::uint8_t* result, const std::uint8_t* source, std::size_t length) {
+void RotateXorIntoWords(std::uint8_t* result, const std::uint8_t* source, std::size_t length) {
   // Each whole group of eight bytes starts at the phase the call starts at
   // and leaves the counter there, so only the tail moves it.
   const PhaseSteps& steps = kPhaseSteps[RotationCounter & 7u];
