@@ -1,0 +1,42 @@
+// Runs the built tool like RunTool, for tests that reach into a run while it
+// goes on: the child can start in a chosen working folder, a hook runs once
+// its standard output shows a given text, and the child's own peak memory is
+// reported. A run that outlives its deadline is killed, so a hang fails the
+// test instead of stalling the suite.
+#ifndef QUORLIX_TESTS_SUPPORT_WATCHED_RUN_H_
+#define QUORLIX_TESTS_SUPPORT_WATCHED_RUN_H_
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/tool_runner.h"
+
+namespace quorlix::testing {
+
+struct WatchedInvocation {
+  std::string binary = QuorlixBinary();
+  std::vector<std::string> args;  // without the program name
+  std::string home;
+  std::string workingFolder;  // empty: the test's own
+  // hook(child) runs once, as soon as the standard output contains this text.
+  std::string hookWhenOutputHas;
+  std::function<void(pid_t)> hook;
+  std::chrono::seconds deadline{120};
+};
+
+struct WatchedResult {
+  ToolResult tool;
+  bool hookRan = false;
+  bool killedAtDeadline = false;
+  long peakResidentKiB = 0;  // the child's own, from wait4
+};
+
+WatchedResult RunWatched(const WatchedInvocation& invocation);
+
+}  // namespace quorlix::testing
+
+#endif  // QUORLIX_TESTS_SUPPORT_WATCHED_RUN_H_
