@@ -22,9 +22,11 @@ bool CreateUniqueFile(const char* folder, const char* prefix, std::string& name)
   base += prefix;
   // Like the Windows service: four hex digits, starting from a number taken
   // from the clock, each of the 65535 non-zero numbers tried at most once.
-  unsigned start = static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(getpid());
+  // Later calls go on after the last name made, so a run of thousands of
+  // files does not probe its way past every earlier one each time.
+  static unsigned next = static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(getpid());
   for (unsigned attempt = 0; attempt < 0xFFFF; ++attempt) {
-    unsigned number = (start + attempt) % 0xFFFF + 1;
+    unsigned number = (next + attempt) % 0xFFFF + 1;
     char tail[16];
     std::snprintf(tail, sizeof tail, "%04X.tmp", number);
     std::string candidate = base + tail;
@@ -33,6 +35,7 @@ bool CreateUniqueFile(const char* folder, const char* prefix, std::string& name)
     if (fd >= 0) {
       close(fd);
       name = candidate;
+      next = number;
       return true;
     }
     if (errno != EEXIST) return false;
