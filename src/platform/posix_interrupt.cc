@@ -21,6 +21,10 @@ void InstallInterruptHandler() {
   action.sa_flags = 0;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A capture device that writes through a pipe (ALSA can) must not kill the
+  // run when the pipe's reader goes: the write fails, and so does the
+  // capture, through the teardown.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 bool InterruptRequested() { return interrupted != 0; }

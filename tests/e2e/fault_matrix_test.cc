@@ -557,6 +557,23 @@ TEST(Device, ThatFailsAfterSomeCapturesLeavesNoRawFile) {
   EXPECT_EQ(Snapshot(folder.path), before);
 }
 
+TEST(Device, WhoseSamplePipeClosesFailsTheCaptureInsteadOfKillingTheRun) {
+  // The device passes its samples to a reader that stops after a million
+  // bytes; the next write meets a closed pipe.
+  TempDir folder;
+  WriteTextFile(folder.path + "/already-here", "x");
+  const FolderContents before = Snapshot(folder.path);
+  ConfiguredDevice device(
+      "pcm.!default { type file; slave.pcm \"null\"; file \"|head -c 1000000 >/dev/null\";"
+      " infile \"/dev/urandom\"; format \"raw\" }\n");
+
+  const ToolResult result = RunFrom({folder.path, "5", "4", "1"}, device.home.path).tool;
+
+  EXPECT_TRUE(FailedWithOneText(result, "Capture failed"));
+  EXPECT_EQ(result.out.find("Merging"), std::string::npos);
+  EXPECT_EQ(Snapshot(folder.path), before);
+}
+
 TEST(Device, WhoseNoiseFileIsRemovedGoesOnWithTheSameSamples) {
   // The device holds its noise file open: removing the name changes nothing.
   const RunShape shape = {2, 3, 1};
