@@ -1,6 +1,7 @@
 // Runs the built tool as a user would: a child process with its own
 // environment, no shell in between, both output streams captured whole.
 // Optionally a signal is sent once the standard output shows a given text.
+// (watched_run.h has the same with more control over the run.)
 #ifndef QUORLIX_TESTS_SUPPORT_TOOL_RUNNER_H_
 #define QUORLIX_TESTS_SUPPORT_TOOL_RUNNER_H_
 
