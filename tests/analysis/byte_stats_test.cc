@@ -4,23 +4,18 @@
 
 #include <cstdint>
 #include <iostream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/random_bytes.h"
 
 namespace quorlix {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
-  Bytes bytes(count);
-  for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(byte(generator));
-  return bytes;
-}
+using testing::RandomBytes;
 
 Bytes EveryValueOnce() {
   Bytes bytes(256);

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "capture/noise_bits_kernels.h"
+#include "support/random_bytes.h"
 
 namespace quorlix {
 namespace {
@@ -36,13 +36,7 @@ std::vector<Form> AllForms() {
   return forms;
 }
 
-Bytes RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
-  Bytes bytes(count);
-  for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(byte(generator));
-  return bytes;
-}
+using testing::RandomBytes;
 
 // Random samples whose bit 0 equals bit 8, so each gives a zero bit.
 Bytes QuietSamples(std::size_t sampleCount, unsigned seed) {

@@ -5,11 +5,11 @@
 #include <bit>
 #include <cstdint>
 #include <ostream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "combine/xor_kernel_forms.h"
+#include "support/random_bytes.h"
 
 namespace quorlix {
 namespace {
@@ -40,13 +40,7 @@ std::vector<Form> WithScalar(FoldFunction scalar, std::vector<Form> fast) {
   return fast;
 }
 
-Bytes RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
-  Bytes bytes(count);
-  for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(byte(generator));
-  return bytes;
-}
+using testing::RandomBytes;
 
 std::vector<std::size_t> TestLengths() {
   std::vector<std::size_t> lengths;
