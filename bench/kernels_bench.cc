@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "analysis/byte_stats.h"
-#include "capture/health_tests.h"
+#include "analysis/health_tests.h"
 #include "capture/noise_bits.h"
 #include "capture/noise_bits_kernels.h"
 #include "combine/xor_kernel_forms.h"

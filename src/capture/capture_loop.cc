@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <iostream>
 
-#include "capture/health_tests.h"
+#include "analysis/health_tests.h"
 #include "capture/noise_bits.h"
 #include "capture/sound_capture.h"
 #include "driver/block.h"

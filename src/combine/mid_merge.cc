@@ -1,6 +1,6 @@
 #include <iostream>
 
-#include "capture/health_tests.h"
+#include "analysis/health_tests.h"
 #include "combine/merge.h"
 #include "combine/xor_kernels.h"
 #include "driver/interruption.h"

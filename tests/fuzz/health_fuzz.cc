@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "capture/health_tests.h"
+#include "analysis/health_tests.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "capture/health_tests.h"
+#include "analysis/health_tests.h"
 
 #include <gtest/gtest.h>
 

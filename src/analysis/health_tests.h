@@ -11,8 +11,8 @@
 // possible rest of the window would make it fail too. A stream may be fed in
 // chunks of any byte count; runs and windows carry over from chunk to chunk,
 // and a failure stays until the next reset.
-#ifndef QUORLIX_CAPTURE_HEALTH_TESTS_H_
-#define QUORLIX_CAPTURE_HEALTH_TESTS_H_
+#ifndef QUORLIX_ANALYSIS_HEALTH_TESTS_H_
+#define QUORLIX_ANALYSIS_HEALTH_TESTS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -40,4 +40,4 @@ bool PassesHealthTests(const std::uint8_t* bits, std::size_t bytes);
 
 }  // namespace quorlix
 
-#endif  // QUORLIX_CAPTURE_HEALTH_TESTS_H_
+#endif  // QUORLIX_ANALYSIS_HEALTH_TESTS_H_
