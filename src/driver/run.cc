@@ -1,6 +1,7 @@
 #include "driver/run.h"
 
 #include <iostream>
+#include <new>
 
 #include "analysis/byte_stats.h"
 #include "capture/sound_capture.h"
@@ -43,6 +44,16 @@ int RunQuorlix(int argc, const char* const* argv, const CaptureBackend& backend)
     RunPhases(argc, argv, resources);
   } catch (const FailureMessage& failure) {
     std::cerr << failure.text << std::endl;
+    status = 1;
+  } catch (const std::bad_alloc&) {
+    // A list or a name that cannot grow: the same end as a block that cannot
+    // be had.
+    std::cerr << "Unable to allocate memory" << std::endl;
+    status = 1;
+  } catch (...) {
+    // Whatever else a library throws still ends the run through the report
+    // and the teardown, never around them.
+    std::cerr << "Unexpected failure" << std::endl;
     status = 1;
   }
   TearDown(resources);

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "driver/run.h"
 #include "driver/run_plan.h"
 #include "driver/run_resources.h"
+#include "support/random_bytes.h"
 #include "support/reference_run.h"
 #include "support/temp_dir.h"
 
@@ -30,6 +33,10 @@ struct Script {
   std::uint32_t deliveredBytes = 0;  // what lock hands back
   Bytes samples;
   std::vector<std::string> calls;
+  // With failAt kRecord: how many records succeed first, and what the
+  // failing one throws instead of recordFailure.
+  int recordsBeforeFailure = 0;
+  void (*raise)() = nullptr;
 };
 
 Script script;
@@ -50,7 +57,9 @@ CaptureBuffer* Create(CaptureObject*, std::uint32_t captureBytes) {
 }
 void Record(CaptureObject*, CaptureBuffer*) {
   script.calls.push_back("record");
-  if (script.failAt == Step::kRecord) Fail(script.recordFailure);
+  if (script.failAt != Step::kRecord || script.recordsBeforeFailure-- > 0) return;
+  if (script.raise != nullptr) script.raise();
+  Fail(script.recordFailure);
 }
 CapturedBlock Lock(CaptureBuffer*) {
   script.calls.push_back("lock");
@@ -120,6 +129,27 @@ TEST(CaptureLoop, EachFailingStepEndsTheRunCleanly) {
     EXPECT_EQ(console.out.str().starts_with("\tFiles to record = 2\n"), c.planPrinted);
     EXPECT_EQ(Calls(), c.calls);
     EXPECT_TRUE(testing::ListFolder(folder.path).empty());
+  }
+}
+
+TEST(CaptureLoop, AnyExceptionPartWayEndsThroughTheReportAndTheTeardown) {
+  const struct {
+    void (*raise)();
+    const char* err;
+  } cases[] = {
+      {[] { throw std::bad_alloc(); }, "Unable to allocate memory\n"},
+      {[] { throw std::runtime_error("from a library"); }, "Unexpected failure\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.err);
+    testing::TempDir folder;
+    script = Script{Step::kRecord, "", 176400, testing::RandomBytes(176400, 5), {}, 2, c.raise};
+    const char* argv[] = {"quorlix", folder.path.c_str(), "3", "1", "1"};
+    Console console;
+    EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend), 1);
+    EXPECT_EQ(console.err.str(), c.err);
+    EXPECT_TRUE(Calls().ends_with("unlock;record;release buffer;release object;")) << Calls();
+    EXPECT_TRUE(testing::ListFolder(folder.path).empty()) << "the two raw files are gone";
   }
 }
 

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "support/small_filesystem.h"
 #include "support/temp_dir.h"
 #include "support/test_device.h"
 #include "support/tool_runner.h"
+#include "support/watched_run.h"
 
 namespace quorlix::testing {
 namespace {
@@ -64,7 +67,23 @@ TEST(Device, ThatCannotRecordAt44100HzIsRefusedBeforeThePlan) {
   ExpectFailedRun(result, folder.path, {}, "Unable to create buffer\n");
 }
 
+// Whether the process may leave a core file: its core size limit.
+std::string CoreLimit(pid_t pid) {
+  std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+  for (std::string line; std::getline(limits, line);) {
+    if (line.starts_with("Max core file size")) {
+      std::istringstream fields(line.substr(18));
+      std::string soft, hard;
+      fields >> soft >> hard;
+      return soft + " " + hard;
+    }
+  }
+  return "unknown";
+}
+
 TEST(Interrupt, EndsTheRunThroughTeardown) {
+  // Ctrl-C, a termination request, a closed terminal and Ctrl-\ alike; the
+  // process never leaves a core file of its key material.
   const struct {
     int signalNumber;
     const char* when;
@@ -72,6 +91,8 @@ TEST(Interrupt, EndsTheRunThroughTeardown) {
   } cases[] = {
       {SIGINT, "\t65530 \r", {"1", "65535", "1"}},
       {SIGTERM, "\t65530 \r", {"1", "65535", "1"}},
+      {SIGHUP, "\t65530 \r", {"1", "65535", "1"}},
+      {SIGQUIT, "\t65530 \r", {"1", "65535", "1"}},
       {SIGINT, "Merging input files...\n", {"1500", "1", "2"}},
       {SIGTERM, "Merging mid files...\n", {"1", "1500", "2"}},
   };
@@ -79,17 +100,22 @@ TEST(Interrupt, EndsTheRunThroughTeardown) {
     SCOPED_TRACE(std::string(strsignal(c.signalNumber)) + " at " + c.when);
     TempDir folder;
     TestDevice device("/dev/urandom");
-    ToolInvocation invocation;
-    invocation.binary = QuorlixBinary();
+    WatchedInvocation invocation;
     invocation.home = device.home.path;
+    invocation.workingFolder = folder.path;
     invocation.args = {folder.path};
     invocation.args.insert(invocation.args.end(), c.counts.begin(), c.counts.end());
-    invocation.signalWhenOutputHas = c.when;
-    invocation.signalNumber = c.signalNumber;
-    ToolResult result = RunTool(invocation);
-    ASSERT_TRUE(result.signalSent);
-    ExpectFailedRun(result, folder.path, {}, "Interrupted\n");
-    EXPECT_EQ(result.out.find("Analysis..."), std::string::npos);
+    invocation.hookWhenOutputHas = c.when;
+    std::string coreLimit;
+    invocation.hook = [&](pid_t child) {
+      coreLimit = CoreLimit(child);
+      kill(child, c.signalNumber);
+    };
+    const WatchedResult result = RunWatched(invocation);
+    ASSERT_TRUE(result.hookRan);
+    EXPECT_EQ(coreLimit, "0 0");
+    ExpectFailedRun(result.tool, folder.path, {}, "Interrupted\n");
+    EXPECT_EQ(result.tool.out.find("Analysis..."), std::string::npos);
   }
 }
 
