@@ -6,16 +6,9 @@
 
 #include <cstdint>
 
+#include "driver/run_limits.h"
+
 namespace quorlix {
-
-// Limits that keep every size of a run within what it can really do: the
-// capture buffer of seconds x 176400 bytes must fit in 32 bits, and all raw
-// files of a run share one folder, where the name service has 65535 names
-// per prefix.
-inline constexpr std::int32_t kMaxSeconds = 24347;
-inline constexpr std::int64_t kMaxCaptures = 65535;
-
-inline constexpr std::uint32_t kCaptureBytesPerSecond = 44100 * 2 * 2;
 
 struct RunPlan {
   const char* path = nullptr;
