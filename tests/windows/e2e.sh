@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tests of the Windows build, run under Wine: the command-line
 # failures, a machine without a capture device, and capture runs through a
-# private PulseAudio server whose null sink carries what pacat plays into it,
-# so DirectSound records known samples in real time. Also a stalled device
+# private PipeWire server whose sink loops what pacat plays into it back to
+# its source, so DirectSound records known samples in real time. Also a stalled device
 # and Ctrl-C in the middle of a run.
 #
 #   tests/windows/e2e.sh BUILD_DIR
@@ -25,14 +25,15 @@ export WINEDEBUG=-all
 
 work=$(mktemp -d)
 pulse=$work/pulse
-pulse_pid=
+server_pid=
+pulse_server=
 player_pid=
 failures=0
 checks=0
 
 cleanup() {
   [[ -n $player_pid ]] && kill "$player_pid" 2>/dev/null
-  [[ -n $pulse_pid ]] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
+  [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -78,41 +79,41 @@ run_tool() {
 }
 
 no_sound_server() { export PULSE_SERVER=unix:$work/no-server; }
-private_sound_server() { export PULSE_SERVER=unix:$pulse/native; }
+private_sound_server() { export PULSE_SERVER=$pulse_server; }
 
 # ---------------------------------------------------------------- the private sound server
 
+# The tests' own PipeWire server (tests/support/sound_server.sh) at 44100 Hz,
+# so that no resampling stands between the samples played and those recorded;
+# Wine's pulse driver reaches it through its pulse service.
 start_sound_server() {
-  mkdir -p "$pulse/home" "$pulse/runtime"
-  chmod 700 "$pulse/runtime"
-  cat >"$pulse/server.pa" <<EOF
-load-module module-native-protocol-unix socket=$pulse/native auth-anonymous=1
-load-module module-null-sink sink_name=nsink rate=44100 format=s16le channels=2
-set-default-sink nsink
-set-default-source nsink.monitor
-EOF
-  HOME=$pulse/home XDG_RUNTIME_DIR=$pulse/runtime \
-    pulseaudio -n -F "$pulse/server.pa" --daemonize=no --exit-idle-time=-1 \
-    </dev/null >"$pulse/log" 2>&1 &
-  pulse_pid=$!
+  mkdir -p "$pulse"
+  bash "$(dirname "${BASH_SOURCE[0]}")/../support/sound_server.sh" "$pulse" 44100 \
+    </dev/null >"$pulse.log" 2>&1 &
+  server_pid=$!
   local tries
-  for tries in $(seq 50); do
-    pulse_client pactl info >/dev/null 2>&1 && return 0
+  for tries in $(seq 100); do
+    if [[ -f $pulse/ready ]]; then
+      pulse_server=$(sed -n 's/^PULSE_SERVER=//p' "$pulse/ready")
+      return 0
+    fi
+    kill -0 "$server_pid" 2>/dev/null || break
     sleep 0.1
   done
-  echo "PulseAudio did not start:" >&2
-  cat "$pulse/log" >&2
+  echo "The sound server did not start:" >&2
+  cat "$pulse.log" >&2
   return 1
 }
 
 pulse_client() {
-  HOME=$pulse/home XDG_RUNTIME_DIR=$pulse/runtime PULSE_SERVER=unix:$pulse/native "$@"
+  HOME=$pulse/home XDG_RUNTIME_DIR=$pulse/runtime PULSE_SERVER=$pulse_server "$@"
 }
 
 # Plays a raw S16_LE stereo 44100 Hz file into the null sink, whose monitor
-# is the default capture device. Real time: the file must outlast the run.
+# loops into the default capture device. Real time: the file must outlast
+# the run.
 play() {
-  pulse_client pacat --playback --raw --format=s16le --rate=44100 --channels=2 -d nsink "$1" \
+  pulse_client pacat --playback --raw --format=s16le --rate=44100 --channels=2 -d quorlix-sink "$1" \
     </dev/null >/dev/null 2>&1 &
   player_pid=$!
   # Let the samples reach the sink before the capture starts.
@@ -216,9 +217,9 @@ check "standard output" same_bytes "$work/out" \
 # capture stopped moving, and leaves no file behind.
 case_name="stalled device"
 new_folder
-pulse_client pactl suspend-sink nsink 1
+pulse_client pactl suspend-sink quorlix-sink 1
 run_tool "$wfolder" 1 1 1
-pulse_client pactl suspend-sink nsink 0
+pulse_client pactl suspend-sink quorlix-sink 0
 check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" $'Capture timed out\r\n'
 check "no file left" folder_empty "$folder"

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# A private PipeWire sound server for the tests, with its pulse service:
+#
+#   tests/support/sound_server.sh DIR RATE [NOISE_BINARY]
+#
+# Everything lives in the empty folder DIR: the runtime folder, HOME, the
+# configuration and a session bus of its own, so the machine's own session
+# is never touched. The graph runs at RATE (44100 or 48000). Its only sink,
+# "quorlix-sink", loops into its only source, "quorlix-source", which is the
+# default capture device of both ALSA plugins (type pipewire, type pulse) and
+# of Wine's pulse driver. With NOISE_BINARY (this tree's quorlix-noise) an
+# hour of synthetic line-in noise that never repeats is played into the sink
+# in real time; without it the source records silence.
+#
+# Once everything answers, DIR/ready appears, holding lines of NAME=VALUE:
+# the environment a client needs (XDG_RUNTIME_DIR, PULSE_SERVER) and the PID
+# of every process started (dbus_pid, pipewire_pid, wireplumber_pid,
+# pulse_pid, noise_pid, player_pid). The script then stays in the foreground until
+# SIGTERM or SIGINT and ends every process it started, by PID; should the
+# script itself be killed, each of them gets SIGKILL from the kernel.
+set -uo pipefail
+
+if [[ $# -lt 2 || $# -gt 3 || ! -d $1 ]]; then
+  echo "usage: $0 DIR RATE [NOISE_BINARY]" >&2
+  exit 2
+fi
+dir=$(cd "$1" && pwd)
+rate=$2
+noise_binary=${3:-}
+
+pids=()
+stop_all() {
+  trap - TERM INT EXIT
+  local pid
+  # A frozen process would keep SIGTERM pending for ever.
+  for pid in "${pids[@]}"; do kill -CONT "$pid" 2>/dev/null; kill -TERM "$pid" 2>/dev/null; done
+  for _ in $(seq 20); do
+    local alive=0
+    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+    ((alive)) || break
+    sleep 0.1
+  done
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  exit 0
+}
+trap stop_all TERM INT EXIT
+
+fail() {
+  echo "sound_server: $1" >&2
+  local log
+  for log in "$dir"/*.log; do
+    echo "--- ${log##*/}" >&2
+    tail -n 20 "$log" >&2
+  done
+  exit 1
+}
+
+export HOME=$dir/home
+export XDG_RUNTIME_DIR=$dir/runtime
+export XDG_CONFIG_HOME=$dir/config
+export XDG_STATE_HOME=$dir/state
+export XDG_DATA_HOME=$dir/data
+export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+unset PIPEWIRE_REMOTE PIPEWIRE_RUNTIME_DIR PULSE_RUNTIME_PATH DISPLAY WAYLAND_DISPLAY
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d" \
+  "$XDG_STATE_HOME" "$XDG_DATA_HOME"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+# The sink is the capture half of a loopback whose playback half is the
+# source: what is played into the one comes out of the other.
+cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/quorlix.conf" <<EOF
+context.properties = {
+    default.clock.rate = $rate
+    default.clock.allowed-rates = [ $rate ]
+}
+context.modules = [
+    { name = libpipewire-module-loopback
+        args = {
+            node.description = "QUORLIX test noise"
+            audio.position = [ FL FR ]
+            capture.props = {
+                node.name = "quorlix-sink"
+                media.class = "Audio/Sink"
+            }
+            playback.props = {
+                node.name = "quorlix-source"
+                media.class = "Audio/Source"
+            }
+        }
+    }
+]
+EOF
+
+# Every process runs with SIGKILL as its parent-death signal: if this
+# script dies without its trap, nothing it started outlives it.
+start() {  # NAME COMMAND...: starts COMMAND in the background, logging to NAME.log
+  local name=$1
+  shift
+  setpriv --pdeathsig KILL "$@" </dev/null >"$dir/$name.log" 2>&1 &
+  pids+=($!)
+  eval "${name}_pid=$!"
+}
+
+wait_until() {  # WHAT COMMAND...: polls COMMAND for up to 10 s
+  local what=$1
+  shift
+  for _ in $(seq 100); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  fail "$what did not come up"
+}
+
+bus_socket=$dir/runtime/bus
+start dbus dbus-daemon --session --nofork --nopidfile --address="unix:path=$bus_socket"
+wait_until "the session bus" test -S "$bus_socket"
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$bus_socket
+
+start pipewire pipewire
+wait_until "pipewire" test -S "$XDG_RUNTIME_DIR/pipewire-0"
+start wireplumber wireplumber
+start pulse pipewire-pulse
+wait_until "the pulse service" pactl info
+
+# The source is the default once the session manager has chosen it.
+default_source_is_ours() { [[ $(pactl get-default-source) == quorlix-source ]]; }
+wait_until "the default source" default_source_is_ours
+
+noise_pid=
+player_pid=
+if [[ -n $noise_binary ]]; then
+  # The generator writes only as fast as the player takes the samples.
+  mkfifo "$dir/noise.fifo"
+  start noise "$noise_binary" 1 3600 "$dir/noise.fifo"
+  start player pacat --playback --raw --format=s16le --rate=44100 --channels=2 \
+    --device=quorlix-sink "$dir/noise.fifo"
+  player_playing() { [[ -n $(pactl list short sink-inputs) ]]; }
+  wait_until "the player" player_playing
+fi
+
+{
+  echo "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR"
+  echo "PULSE_SERVER=$PULSE_SERVER"
+  echo "dbus_pid=$dbus_pid"
+  echo "pipewire_pid=$pipewire_pid"
+  echo "wireplumber_pid=$wireplumber_pid"
+  echo "pulse_pid=$pulse_pid"
+  echo "noise_pid=$noise_pid"
+  echo "player_pid=$player_pid"
+} >"$dir/ready.new"
+mv "$dir/ready.new" "$dir/ready"
+
+# Stays until told to stop; wait returns early whenever a child ends, and
+# the tests end some of them on purpose.
+while :; do
+  wait
+  sleep 1
+done
