@@ -2,8 +2,8 @@
 # End-to-end tests of the Windows build, run under Wine: the command-line
 # failures, a machine without a capture device, and capture runs through a
 # private PipeWire server whose sink loops what pacat plays into it back to
-# its source, so DirectSound records known samples in real time. Also a stalled device
-# and Ctrl-C in the middle of a run.
+# its source, so DirectSound records known samples in real time. Also a
+# stalled device and Ctrl-C in the middle of a run.
 #
 #   tests/windows/e2e.sh BUILD_DIR
 #
@@ -27,6 +27,7 @@ work=$(mktemp -d)
 pulse=$work/pulse
 server_pid=
 pulse_server=
+pipewire_pid=
 player_pid=
 failures=0
 checks=0
@@ -95,6 +96,7 @@ start_sound_server() {
   for tries in $(seq 100); do
     if [[ -f $pulse/ready ]]; then
       pulse_server=$(sed -n 's/^PULSE_SERVER=//p' "$pulse/ready")
+      pipewire_pid=$(sed -n 's/^pipewire_pid=//p' "$pulse/ready")
       return 0
     fi
     kill -0 "$server_pid" 2>/dev/null || break
@@ -113,7 +115,10 @@ pulse_client() {
 # loops into the default capture device. Real time: the file must outlast
 # the run.
 play() {
-  pulse_client pacat --playback --raw --format=s16le --rate=44100 --channels=2 -d quorlix-sink "$1" \
+  # Started without a function or subshell in between, so that player_pid
+  # is the player's own.
+  HOME=$pulse/home XDG_RUNTIME_DIR=$pulse/runtime PULSE_SERVER=$pulse_server \
+    pacat --playback --raw --format=s16le --rate=44100 --channels=2 -d quorlix-sink "$1" \
     </dev/null >/dev/null 2>&1 &
   player_pid=$!
   # Let the samples reach the sink before the capture starts.
@@ -213,13 +218,22 @@ mean=$(od -An -v -tu1 "$output" | awk '{ for (i = 1; i <= NF; i++) { s += $i; n+
 check "standard output" same_bytes "$work/out" \
   $'\tFiles to record = 6\r\n\tEstimated time = 0 minute(s)\r\n\tOutput file size = 11,025 bytes\r\n'$'Capturing...\r\n\t6 \r\t5 \r\t4 \r\t3 \r\t2 \r\t1 \rMerging input files...\r\n'$'Merging mid files...\r\n\t'"$wfolder\\$output_name"$'\r\nAnalysis...\r\n\tMean byte = '"$mean"$'\r\n'
 
-# A device that delivers nothing: the run gives up ten seconds after the
-# capture stopped moving, and leaves no file behind.
+# A device that stops delivering: the PipeWire daemon frozen once the
+# capture has begun. The run gives up ten seconds after the capture stopped
+# moving, and leaves no file behind.
 case_name="stalled device"
 new_folder
-pulse_client pactl suspend-sink quorlix-sink 1
-run_tool "$wfolder" 1 1 1
-pulse_client pactl suspend-sink quorlix-sink 0
+wine "$exe" "$wfolder" 1 1 30 >"$work/out" 2>"$work/err" &
+tool_pid=$!
+for tries in $(seq 200); do
+  [[ $(<"$work/out") == *$'\t1 \r'* ]] && break
+  sleep 0.05
+done
+sleep 0.5
+kill -STOP "$pipewire_pid"
+wait "$tool_pid"
+status=$?
+kill -CONT "$pipewire_pid"
 check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" $'Capture timed out\r\n'
 check "no file left" folder_empty "$folder"
