@@ -16,9 +16,9 @@ struct CaptureObject {
   snd_pcm_t* pcm = nullptr;
 };
 
+// Room for one ring's worth of frames: the most a single read brings.
 struct CaptureBuffer {
-  std::uint8_t* bytes = nullptr;
-  std::uint32_t size = 0;
+  std::uint8_t* piece = nullptr;
   snd_pcm_uframes_t ringFrames = 0;
 };
 
@@ -62,20 +62,21 @@ bool SetHardwareParameters(snd_pcm_t* pcm, snd_pcm_uframes_t& ringFrames) {
          snd_pcm_hw_params(pcm, params) >= 0 && ringFrames > 0;
 }
 
-CaptureBuffer* CreateBuffer(CaptureObject* object, std::uint32_t captureBytes) {
+CaptureBuffer* CreateBuffer(CaptureObject* object, std::uint32_t) {
   snd_pcm_uframes_t ringFrames = 0;
   if (!SetHardwareParameters(object->pcm, ringFrames)) return nullptr;
-  std::uint8_t* bytes = new (std::nothrow) std::uint8_t[captureBytes];
-  if (bytes == nullptr) return nullptr;
-  CaptureBuffer* buffer = new (std::nothrow) CaptureBuffer{bytes, captureBytes, ringFrames};
-  if (buffer == nullptr) delete[] bytes;
+  std::uint8_t* piece = new (std::nothrow) std::uint8_t[ringFrames * kFrameBytes];
+  if (piece == nullptr) return nullptr;
+  CaptureBuffer* buffer = new (std::nothrow) CaptureBuffer{piece, ringFrames};
+  if (buffer == nullptr) delete[] piece;
   return buffer;
 }
 
-// Reads the buffer full. Pieces are never larger than the ring buffer: some
-// plugins answer a larger request with the full count and no data.
-void ReadWholeBuffer(snd_pcm_t* pcm, CaptureBuffer* buffer) {
-  const snd_pcm_uframes_t totalFrames = buffer->size / kFrameBytes;
+// Reads totalFrames, handing each piece on as it comes. Pieces are never
+// larger than the ring buffer: some plugins answer a larger request with the
+// full count and no data.
+snd_pcm_uframes_t ReadFrames(snd_pcm_t* pcm, CaptureBuffer* buffer, snd_pcm_uframes_t totalFrames,
+                             SampleSink sink, void* context) {
   snd_pcm_uframes_t done = 0;
   CaptureWatch watch;
   while (done < totalFrames) {
@@ -87,9 +88,14 @@ void ReadWholeBuffer(snd_pcm_t* pcm, CaptureBuffer* buffer) {
       snd_pcm_uframes_t piece = totalFrames - done;
       if (piece > buffer->ringFrames) piece = buffer->ringFrames;
       if (piece > static_cast<snd_pcm_uframes_t>(frames)) piece = static_cast<snd_pcm_uframes_t>(frames);
-      frames = snd_pcm_readi(pcm, buffer->bytes + done * kFrameBytes, piece);
+      // Some plugins report frames they never wrote (the file plugin past
+      // the end of its file); those must read as silence, not as the last
+      // piece again.
+      std::memset(buffer->piece, 0, piece * kFrameBytes);
+      frames = snd_pcm_readi(pcm, buffer->piece, piece);
     }
     if (frames > 0) {
+      sink(context, buffer->piece, static_cast<std::size_t>(frames) * kFrameBytes);
       done += static_cast<snd_pcm_uframes_t>(frames);
       NoteCaptureProgress(watch);
     } else if (frames == -EINTR || frames == -EAGAIN || frames == 0) {
@@ -104,25 +110,22 @@ void ReadWholeBuffer(snd_pcm_t* pcm, CaptureBuffer* buffer) {
       Fail("Capture failed");
     }
   }
+  return done;
 }
 
-void Record(CaptureObject* object, CaptureBuffer* buffer) {
-  // A device that delivers less than asked must not leave the previous
-  // capture in place: two equal captures would cancel in the XOR.
-  std::memset(buffer->bytes, 0, buffer->size);
+std::uint32_t Record(CaptureObject* object, CaptureBuffer* buffer, std::uint32_t captureBytes,
+                     SampleSink sink, void* context) {
   if (snd_pcm_prepare(object->pcm) < 0 || snd_pcm_start(object->pcm) < 0) Fail("Capture failed");
-  ReadWholeBuffer(object->pcm, buffer);
+  const snd_pcm_uframes_t frames =
+      ReadFrames(object->pcm, buffer, captureBytes / kFrameBytes, sink, context);
   // Each capture starts from fresh samples, not from what queued up while
   // the last one was being stored.
   snd_pcm_drop(object->pcm);
+  return static_cast<std::uint32_t>(frames * kFrameBytes);
 }
 
-CapturedBlock Lock(CaptureBuffer* buffer) { return {buffer->bytes, buffer->size}; }
-
-void Unlock(CaptureBuffer*) {}
-
 void ReleaseBuffer(CaptureBuffer* buffer) {
-  delete[] buffer->bytes;
+  delete[] buffer->piece;
   delete buffer;
 }
 
@@ -131,8 +134,8 @@ void ReleaseObject(CaptureObject* object) {
   delete object;
 }
 
-constexpr CaptureBackend kAlsaBackend = {OpenDevice, CreateBuffer, Record, Lock,
-                                         Unlock,     ReleaseBuffer, ReleaseObject};
+constexpr CaptureBackend kAlsaBackend = {OpenDevice, CreateBuffer, Record, ReleaseBuffer,
+                                         ReleaseObject};
 
 }  // namespace
 

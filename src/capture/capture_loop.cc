@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <iostream>
 
 #include "analysis/health_tests.h"
@@ -12,28 +11,27 @@
 #include "driver/run_resources.h"
 
 namespace quorlix {
+namespace {
 
-void OpenSoundCapture(const RunPlan& plan, RunResources& resources) {
-  SoundCapture& capture = resources.soundCapture;
-  capture.object = capture.backend->openDevice();
-  if (capture.object == nullptr) Fail("Unable to create DirectSoundCapture8 interface");
-  capture.buffer = capture.backend->createBuffer(capture.object, plan.captureBytes);
-  if (capture.buffer == nullptr) Fail("Unable to create buffer");
+void PackPiece(void* context, const std::uint8_t* samples, std::size_t bytes) {
+  PackNoiseBits(*static_cast<NoiseBitsPacker*>(context), samples, bytes);
 }
 
+}  // namespace
+
 void RecordRawFiles(const RunPlan& plan, RunResources& resources) {
-  SoundCapture& capture = resources.soundCapture;
   const NoiseFileTexts texts = {"Unable to create raw file - ", "Unable to write raw block - "};
   for (std::int32_t i = 0; i < plan.totalCaptures; ++i) {
     std::cout << '\t' << plan.totalCaptures - i << " \r" << std::flush;
     FailIfInterrupted();
-    capture.backend->record(capture.object, capture.buffer);
-    CapturedBlock recorded = capture.backend->lock(capture.buffer);
 
-    // A shorter block than asked for leaves the rest of the bits zero; a
-    // longer one is never allowed to overrun the bits block.
+    // A capture that delivers less than asked leaves the rest of its bits
+    // zero, never bits of an earlier capture: two equal captures would
+    // cancel in the XOR.
     Block bits = AllocateZeroedBlock(plan.outputSize);
-    ExtractNoiseBits(bits.get(), recorded.bytes, std::min(recorded.length, plan.captureBytes));
+    NoiseBitsPacker packer = {bits.get()};
+    RecordCapture(resources.soundCapture, plan.captureBytes, PackPiece, &packer);
+    FinishNoiseBits(packer);
     // A dead capture is reported but kept: the XOR with live captures loses
     // nothing, and the output itself is tested before it is written.
     if (!PassesHealthTests(bits.get(), plan.outputSize)) {
@@ -44,16 +42,7 @@ void RecordRawFiles(const RunPlan& plan, RunResources& resources) {
     Append(resources.rawList, resources.nameBuffer.c_str());
     WriteNoiseFile(resources.rawFileSlot, resources.nameBuffer.c_str(), bits.get(), plan.outputSize,
                    texts);
-    bits.reset();
-    capture.backend->unlock(capture.buffer);
   }
-}
-
-void ReleaseSoundCapture(SoundCapture& capture) {
-  if (capture.buffer != nullptr) capture.backend->releaseBuffer(capture.buffer);
-  capture.buffer = nullptr;
-  if (capture.object != nullptr) capture.backend->releaseObject(capture.object);
-  capture.object = nullptr;
 }
 
 }  // namespace quorlix

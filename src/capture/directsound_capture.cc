@@ -1,5 +1,6 @@
 // DirectSound capture backend: records from Windows' default capture device
-// into one non-looping capture buffer that holds exactly one capture. The
+// into one non-looping capture buffer that holds exactly one capture, and
+// hands that buffer over as one piece. The
 // same build also has to run under Wine, whose DirectSound departs from
 // Windows in a few places; each accommodation is noted where it is made and
 // leaves what Windows sees in the normal case unchanged.
@@ -23,11 +24,6 @@ struct CaptureObject {
 struct CaptureBuffer {
   IDirectSoundCaptureBuffer* buffer = nullptr;
   DWORD size = 0;
-  // What Lock handed out, to be handed back to Unlock.
-  void* firstPart = nullptr;
-  DWORD firstLength = 0;
-  void* secondPart = nullptr;
-  DWORD secondLength = 0;
 };
 
 namespace {
@@ -105,8 +101,7 @@ bool NoteReadPosition(CaptureProgress& progress, DWORD position, DWORD size, Cap
   return progress.written >= size;
 }
 
-void Record(CaptureObject*, CaptureBuffer* buffer) {
-  IDirectSoundCaptureBuffer* capture = buffer->buffer;
+void CaptureWholeBuffer(IDirectSoundCaptureBuffer* capture, DWORD size) {
   if (FAILED(capture->Start(0))) Fail("Capture failed");
 
   // A stalled device shows no movement of the read position; the watch ends
@@ -122,7 +117,7 @@ void Record(CaptureObject*, CaptureBuffer* buffer) {
     if (FAILED(capture->GetCurrentPosition(&capturePosition, &readPosition))) {
       Fail("GetStatus failed");
     }
-    if (NoteReadPosition(progress, readPosition, buffer->size, watch)) break;
+    if (NoteReadPosition(progress, readPosition, size, watch)) break;
     CheckCapture(watch);
     SleepMilliseconds(kPollMilliseconds);
   }
@@ -133,24 +128,27 @@ void Record(CaptureObject*, CaptureBuffer* buffer) {
   if (FAILED(capture->Stop())) Fail("Capture failed");
 }
 
-// The length is passed as well as the entire-buffer flag: Windows ignores the
-// length when the flag is given, while Wine ignores the flag and would hand
-// out zero bytes for a length of zero.
-CapturedBlock Lock(CaptureBuffer* buffer) {
-  if (FAILED(buffer->buffer->Lock(0, buffer->size, &buffer->firstPart, &buffer->firstLength,
-                                  &buffer->secondPart, &buffer->secondLength,
-                                  DSCBLOCK_ENTIREBUFFER))) {
+// The whole buffer goes to the sink as one piece. The length is passed as
+// well as the entire-buffer flag: Windows ignores the length when the flag
+// is given, while Wine ignores the flag and would hand out zero bytes for a
+// length of zero.
+std::uint32_t Record(CaptureObject*, CaptureBuffer* buffer, std::uint32_t, SampleSink sink,
+                     void* context) {
+  IDirectSoundCaptureBuffer* capture = buffer->buffer;
+  CaptureWholeBuffer(capture, buffer->size);
+  void* firstPart = nullptr;
+  DWORD firstLength = 0;
+  void* secondPart = nullptr;
+  DWORD secondLength = 0;
+  if (FAILED(capture->Lock(0, buffer->size, &firstPart, &firstLength, &secondPart, &secondLength,
+                           DSCBLOCK_ENTIREBUFFER))) {
     Fail("Unable to lock buffer");
   }
-  return {static_cast<const std::uint8_t*>(buffer->firstPart),
-          static_cast<std::uint32_t>(buffer->firstLength)};
-}
-
-void Unlock(CaptureBuffer* buffer) {
-  if (FAILED(buffer->buffer->Unlock(buffer->firstPart, buffer->firstLength, buffer->secondPart,
-                                    buffer->secondLength))) {
+  sink(context, static_cast<const std::uint8_t*>(firstPart), firstLength);
+  if (FAILED(capture->Unlock(firstPart, firstLength, secondPart, secondLength))) {
     Fail("Unable to unlock buffer");
   }
+  return static_cast<std::uint32_t>(firstLength);
 }
 
 void ReleaseBuffer(CaptureBuffer* buffer) {
@@ -163,8 +161,8 @@ void ReleaseObject(CaptureObject* object) {
   delete object;
 }
 
-constexpr CaptureBackend kDirectSoundBackend = {OpenDevice, CreateBuffer, Record,       Lock,
-                                                Unlock,     ReleaseBuffer, ReleaseObject};
+constexpr CaptureBackend kDirectSoundBackend = {OpenDevice, CreateBuffer, Record, ReleaseBuffer,
+                                                ReleaseObject};
 
 }  // namespace
 

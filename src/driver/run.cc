@@ -19,7 +19,7 @@ void RunPhases(int argc, const char* const* argv, RunResources& resources) {
   if (plan.invalidArgument != nullptr) {
     std::cerr << "Invalid argument - " << plan.invalidArgument << std::endl;
   }
-  OpenSoundCapture(plan, resources);
+  OpenSoundCapture(resources.soundCapture, plan.captureBytes);
 
   std::cout << "\tFiles to record = " << plan.totalCaptures << std::endl;
   std::cout << "\tEstimated time = " << EstimatedMinutes(plan) << " minute(s)" << std::endl;

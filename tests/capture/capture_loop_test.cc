@@ -3,7 +3,7 @@
 // teardown leaves behind.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <new>
 #include <random>
 #include <stdexcept>
@@ -25,18 +25,19 @@ namespace {
 
 using testing::Bytes;
 
-enum class Step { kNone, kOpen, kCreate, kRecord, kLock, kUnlock };
+enum class Step { kNone, kOpen, kCreate, kRecord };
 
 struct Script {
   Step failAt = Step::kNone;
   const char* recordFailure = "Capture failed";
-  std::uint32_t deliveredBytes = 0;  // what lock hands back
+  std::uint32_t deliveredBytes = 0;  // what record hands over in all
   Bytes samples;
   std::vector<std::string> calls;
   // With failAt kRecord: how many records succeed first, and what the
   // failing one throws instead of recordFailure.
   int recordsBeforeFailure = 0;
   void (*raise)() = nullptr;
+  std::uint32_t pieceBytes = 0xFFFFFFFF;  // the most one piece holds
 };
 
 Script script;
@@ -55,26 +56,25 @@ CaptureBuffer* Create(CaptureObject*, std::uint32_t captureBytes) {
   script.calls.push_back("create " + std::to_string(captureBytes));
   return script.failAt == Step::kCreate ? nullptr : theBuffer;
 }
-void Record(CaptureObject*, CaptureBuffer*) {
+// Hands over the scripted samples in pieces as a backend would, even more
+// than asked for, which the capture must cut off.
+std::uint32_t Record(CaptureObject*, CaptureBuffer*, std::uint32_t, SampleSink sink, void* context) {
   script.calls.push_back("record");
-  if (script.failAt != Step::kRecord || script.recordsBeforeFailure-- > 0) return;
-  if (script.raise != nullptr) script.raise();
-  Fail(script.recordFailure);
-}
-CapturedBlock Lock(CaptureBuffer*) {
-  script.calls.push_back("lock");
-  if (script.failAt == Step::kLock) Fail("Unable to lock buffer");
-  return {script.samples.data(), script.deliveredBytes};
-}
-void Unlock(CaptureBuffer*) {
-  script.calls.push_back("unlock");
-  if (script.failAt == Step::kUnlock) Fail("Unable to unlock buffer");
+  if (script.failAt == Step::kRecord && script.recordsBeforeFailure-- <= 0) {
+    if (script.raise != nullptr) script.raise();
+    Fail(script.recordFailure);
+  }
+  for (std::uint32_t done = 0; done < script.deliveredBytes;) {
+    const std::uint32_t piece = std::min(script.pieceBytes, script.deliveredBytes - done);
+    sink(context, script.samples.data() + done, piece);
+    done += piece;
+  }
+  return script.deliveredBytes;
 }
 void ReleaseBuffer(CaptureBuffer*) { script.calls.push_back("release buffer"); }
 void ReleaseObject(CaptureObject*) { script.calls.push_back("release object"); }
 
-constexpr CaptureBackend kScriptedBackend = {Open,   Create,        Record,       Lock,
-                                             Unlock, ReleaseBuffer, ReleaseObject};
+constexpr CaptureBackend kScriptedBackend = {Open, Create, Record, ReleaseBuffer, ReleaseObject};
 
 struct Console {
   Console() : oldOut(std::cout.rdbuf(out.rdbuf())), oldErr(std::cerr.rdbuf(err.rdbuf())) {}
@@ -110,10 +110,8 @@ TEST(CaptureLoop, EachFailingStepEndsTheRunCleanly) {
        "open;create 176400;record;release buffer;release object;", true},
       {Step::kRecord, "Capture timed out", "Capture timed out\n",
        "open;create 176400;record;release buffer;release object;", true},
-      {Step::kLock, "", "Unable to lock buffer\n",
-       "open;create 176400;record;lock;release buffer;release object;", true},
-      {Step::kUnlock, "", "Unable to unlock buffer\n",
-       "open;create 176400;record;lock;unlock;release buffer;release object;", true},
+      {Step::kRecord, "Unable to lock buffer", "Unable to lock buffer\n",
+       "open;create 176400;record;release buffer;release object;", true},
   };
   Bytes noise(176400);
   std::mt19937 generator(11);
@@ -148,33 +146,39 @@ TEST(CaptureLoop, AnyExceptionPartWayEndsThroughTheReportAndTheTeardown) {
     Console console;
     EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend), 1);
     EXPECT_EQ(console.err.str(), c.err);
-    EXPECT_TRUE(Calls().ends_with("unlock;record;release buffer;release object;")) << Calls();
+    EXPECT_EQ(Calls(), "open;create 176400;record;record;record;release buffer;release object;");
     EXPECT_TRUE(testing::ListFolder(folder.path).empty()) << "the two raw files are gone";
   }
 }
 
-TEST(CaptureLoop, ExtractsOnlyWhatWasDeliveredAndNeverMoreThanABuffer) {
+TEST(CaptureLoop, ExtractsOnlyWhatWasDeliveredAndNeverMoreThanACapture) {
   Bytes samples(2 * 176400);
   for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::uint8_t>(i * 7 + i / 3);
-  const Bytes whole = testing::ReferenceBits(samples.data(), 176400);
+  // Bytes that do not make a whole frame are never used.
   const struct {
     std::uint32_t delivered;
-    std::size_t bitBytesFromSamples;
-  } cases[] = {{176400, 11025}, {1600, 100}, {1601, 100}, {0, 0}, {2 * 176400, 11025}};
+    std::uint32_t pieceBytes;
+    std::uint32_t used;
+  } cases[] = {
+      {176400, 176400, 176400}, {176400, 4, 176400}, {176400, 12, 176400},
+      {176400, 22052, 176400},  {1600, 1600, 1600},  {1603, 1603, 1600},
+      {1604, 28, 1604},         {0, 4, 0},           {2 * 176400, 2 * 176400, 176400},
+      {2 * 176400, 176404, 176400},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.delivered);
+    SCOPED_TRACE(std::to_string(c.delivered) + " in pieces of " + std::to_string(c.pieceBytes));
     testing::TempDir folder;
-    script = Script{Step::kNone, "", c.delivered, samples, {}};
+    script = Script{Step::kNone, "", c.delivered, samples, {}, 0, nullptr, c.pieceBytes};
     const char* argv[] = {"quorlix", folder.path.c_str(), "1", "1", "1"};
     RunPlan plan = ReadRunPlan(5, argv);
     RunResources resources;
     resources.soundCapture.backend = &kScriptedBackend;
     Console console;
-    OpenSoundCapture(plan, resources);
+    OpenSoundCapture(resources.soundCapture, plan.captureBytes);
     RecordRawFiles(plan, resources);
     ASSERT_EQ(resources.rawList.names.size(), 1u);
-    Bytes expected(11025, 0);
-    std::memcpy(expected.data(), whole.data(), c.bitBytesFromSamples);
+    Bytes expected = testing::ReferenceBits(samples.data(), c.used);
+    expected.resize(11025, 0);
     EXPECT_TRUE(testing::ReadWholeFile(resources.rawList.names[0]) == expected);
     EXPECT_EQ(console.out.str(), "\t1 \r");
     quorlix::TearDown(resources);
@@ -186,13 +190,13 @@ TEST(CaptureLoop, RecordsEveryCaptureIntoItsOwnListedRawFile) {
   testing::TempDir folder;
   Bytes samples(176400, 0);
   for (std::size_t i = 0; i < samples.size(); i += 2) samples[i] = 1;  // every sample 0x0001
-  script = Script{Step::kNone, "", 176400, samples, {}};
+  script = Script{Step::kNone, "", 176400, samples, {}, 0, nullptr, 17640};
   const char* argv[] = {"quorlix", folder.path.c_str(), "3", "2", "1"};
   RunPlan plan = ReadRunPlan(5, argv);
   RunResources resources;
   resources.soundCapture.backend = &kScriptedBackend;
   Console console;
-  OpenSoundCapture(plan, resources);
+  OpenSoundCapture(resources.soundCapture, plan.captureBytes);
   RecordRawFiles(plan, resources);
   EXPECT_EQ(console.out.str(), "\t6 \r\t5 \r\t4 \r\t3 \r\t2 \r\t1 \r");
   EXPECT_EQ(resources.rawList.names.size(), 6u);
@@ -202,7 +206,7 @@ TEST(CaptureLoop, RecordsEveryCaptureIntoItsOwnListedRawFile) {
   }
   quorlix::TearDown(resources);
   EXPECT_TRUE(testing::ListFolder(folder.path).empty());
-  EXPECT_TRUE(Calls().ends_with("unlock;release buffer;release object;"));
+  EXPECT_TRUE(Calls().ends_with("record;release buffer;release object;"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -135,6 +136,30 @@ TEST_P(NoiseBitsFastFormTest, MatchesScalarForManyLengthsAndAlignments) {
         ASSERT_EQ(actual, expected) << "length " << length << ", input offset " << inOffset
                                     << ", output offset " << outOffset;
       }
+    }
+  }
+}
+
+// Pieces of every size up to several bytes of bits, and patterns that leave
+// a carry, fill one exactly and pass a whole byte's samples through it; each
+// stream once ending on a byte boundary and once part way into a byte.
+TEST(NoiseBitsPacker, PiecesGiveTheBitsOfTheWholeStream) {
+  const Bytes samples = RandomBytes(4000, 5);
+  std::vector<std::vector<std::size_t>> patterns = {{4000}, {2, 14, 16}, {6, 4, 30, 2, 1000}};
+  for (std::size_t size = 2; size <= 80; size += 2) patterns.push_back({size});
+  for (std::size_t total : {4000, 3990}) {
+    Bytes expected(total / 16 + 1, 0);
+    ExtractNoiseBitsScalar(expected.data(), samples.data(), total);
+    for (const std::vector<std::size_t>& pattern : patterns) {
+      Bytes packed(expected.size(), 0);
+      NoiseBitsPacker packer = {packed.data()};
+      for (std::size_t done = 0, step = 0; done < total; ++step) {
+        const std::size_t piece = std::min(pattern[step % pattern.size()], total - done);
+        PackNoiseBits(packer, samples.data() + done, piece);
+        done += piece;
+      }
+      FinishNoiseBits(packer);
+      ASSERT_EQ(packed, expected) << total << " bytes in pieces of " << pattern[0] << "...";
     }
   }
 }

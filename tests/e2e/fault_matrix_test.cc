@@ -481,12 +481,12 @@ rlim_t MappedBytes(pid_t pid) {
   return 0;
 }
 
-TEST(Memory, ThatRunsOutFailsTheCaptureWithTheAllocationText) {
+TEST(Memory, ThatRunsOutEndsTheRunWithTheAllocationText) {
   if (kSanitizedBuild) GTEST_SKIP() << "an address-space limit cannot hold a sanitizer build";
-  // With seconds 100 the capture buffer is 17.6 MB and each capture's bits
-  // block 1.1 MB. While the first capture waits for its first samples, the
-  // tool's address space is capped at half a block more than it holds: the
-  // bits block is the next thing it asks for.
+  // With seconds 100 each bits block is 1.1 MB. While the first capture
+  // waits for its first samples, the tool's address space is capped at half
+  // a block more than it holds: the capture's own block is already there,
+  // so the merge's block is the next large thing it asks for.
   TempDir files;
   const std::string noise = files.path + "/noise.raw";
   WriteTextFile(noise, "");
@@ -516,7 +516,7 @@ TEST(Memory, ThatRunsOutFailsTheCaptureWithTheAllocationText) {
   EXPECT_TRUE(FailedWithOneText(result, "Unable to allocate memory"));
   EXPECT_EQ(result.out,
             "\tFiles to record = 1\n\tEstimated time = 1 minute(s)\n"
-            "\tOutput file size = 1,102,500 bytes\nCapturing...\n\t1 \r");
+            "\tOutput file size = 1,102,500 bytes\nCapturing...\n\t1 \rMerging input files...\n");
   EXPECT_EQ(Snapshot(folder.path), before);
 }
 
