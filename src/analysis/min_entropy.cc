@@ -1,0 +1,58 @@
+#include "analysis/min_entropy.h"
+
+#include <thread>
+
+#include "analysis/min_entropy_estimators.h"
+#include "analysis/noise_bit_string.h"
+
+namespace quorlix {
+
+// Two threads, split so that each carries about half of the time: the
+// dictionary predictors on one, everything else on the other.
+MinEntropyEstimates EstimateMinEntropy(const std::uint8_t* bits, std::size_t bitCount) {
+  const NoiseBitString s = MakeNoiseBitString(bits, bitCount);
+  MinEntropyEstimates e;
+  std::thread dictionaries([&] {
+    e.multiMarkovModelWithCounting = MultiMarkovModelWithCountingEstimate(s);
+    e.lz78y = Lz78yEstimate(s);
+  });
+  e.mostCommonValue = MostCommonValueEstimate(s);
+  e.collision = CollisionEstimate(s);
+  e.markov = MarkovEstimate(s);
+  e.compression = CompressionEstimate(s);
+  const TupleEstimates tuples = EstimateFromTuples(s);
+  e.tTuple = tuples.tTuple;
+  e.longestRepeatedSubstring = tuples.longestRepeatedSubstring;
+  e.multiMostCommonInWindow = MultiMostCommonInWindowEstimate(s);
+  e.lag = LagEstimate(s);
+  dictionaries.join();
+  return e;
+}
+
+AssessedMinEntropy AssessMinEntropy(const MinEntropyEstimates& e) {
+  const struct {
+    double value;
+    const char* name;
+  } all[] = {
+      {e.mostCommonValue, "mostCommonValue"},
+      {e.collision, "collision"},
+      {e.markov, "markov"},
+      {e.compression, "compression"},
+      {e.tTuple, "tTuple"},
+      {e.longestRepeatedSubstring, "longestRepeatedSubstring"},
+      {e.multiMostCommonInWindow, "multiMostCommonInWindow"},
+      {e.lag, "lag"},
+      {e.multiMarkovModelWithCounting, "multiMarkovModelWithCounting"},
+      {e.lz78y, "lz78y"},
+  };
+  AssessedMinEntropy least{0.0, "none"};
+  bool found = false;
+  for (const auto& estimate : all) {
+    if (estimate.value < 0) continue;
+    if (!found || estimate.value < least.value) least = {estimate.value, estimate.name};
+    found = true;
+  }
+  return least;
+}
+
+}  // namespace quorlix

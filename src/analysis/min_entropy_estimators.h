@@ -1,0 +1,43 @@
+// The ten estimators behind EstimateMinEntropy, one function each, grouped in
+// files by family, and the bound that the four predictors share. Each takes
+// the whole string and returns min-entropy per bit, or -1 when the string is
+// too short for the estimator to say anything (as the reference tool does).
+#ifndef QUORLIX_ANALYSIS_MIN_ENTROPY_ESTIMATORS_H_
+#define QUORLIX_ANALYSIS_MIN_ENTROPY_ESTIMATORS_H_
+
+#include <cstdint>
+
+#include "analysis/noise_bit_string.h"
+
+namespace quorlix {
+
+// The upper 99% point of the standard normal, as the reference tool has it.
+constexpr double kZAlpha = 2.5758293035489008;
+
+double MostCommonValueEstimate(const NoiseBitString& s);
+double CollisionEstimate(const NoiseBitString& s);
+double MarkovEstimate(const NoiseBitString& s);
+double CompressionEstimate(const NoiseBitString& s);
+
+struct TupleEstimates {
+  double tTuple = -1;
+  double longestRepeatedSubstring = -1;
+};
+TupleEstimates EstimateFromTuples(const NoiseBitString& s);
+
+double MultiMostCommonInWindowEstimate(const NoiseBitString& s);
+double LagEstimate(const NoiseBitString& s);
+double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s);
+double Lz78yEstimate(const NoiseBitString& s);
+
+// Min-entropy from a predictor's record over `predictions` guesses of a
+// k-valued sample: `correct` right guesses, the longest run of them
+// `longestRun`. The larger of the global bound (the share of right guesses at
+// 99% confidence) and the local one (the probability under which a run that
+// long has a 99% chance not to occur) decides.
+double PredictionEstimate(std::int64_t correct, std::int64_t predictions, std::int64_t longestRun,
+                          int k);
+
+}  // namespace quorlix
+
+#endif  // QUORLIX_ANALYSIS_MIN_ENTROPY_ESTIMATORS_H_
