@@ -1,8 +1,6 @@
 #include "driver/console_text.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace quorlix {
@@ -23,22 +21,17 @@ const char* ComposeMessage(const char* prefix, const char* name) {
 const char* FormatGrouped(std::uint64_t value) {
   // 20 digits and 6 commas at most; the rest is headroom.
   static char grouped[128];
-  char* text = grouped;
-  std::snprintf(text, sizeof grouped, "%llu", static_cast<unsigned long long>(value));
-  std::size_t length = std::strlen(text);
-  std::reverse(text, text + length);
-  // Walking the reversed digits, a comma goes in front of every fourth one,
-  // which then counts as the first of the next group.
-  int counter = 0;
-  for (std::size_t i = 0; text[i] != '\0'; ++i) {
-    if (++counter == 4) {
-      std::memmove(text + i + 1, text + i, length - i + 1);
-      text[i] = ',';
-      ++length;
-      counter = 0;
-    }
+  char digits[32];
+  const int written = std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
+  const std::size_t count = written > 0 ? static_cast<std::size_t>(written) : 0;
+  // A comma goes in front of every digit that starts a group of three
+  // counted from the right, except the first digit.
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0 && (count - i) % 3 == 0) grouped[length++] = ',';
+    grouped[length++] = digits[i];
   }
-  std::reverse(text, text + length);
+  grouped[length] = '\0';
   return grouped;
 }
 
