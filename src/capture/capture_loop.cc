@@ -20,7 +20,6 @@ void PackPiece(void* context, const std::uint8_t* samples, std::size_t bytes) {
 }  // namespace
 
 void RecordRawFiles(const RunPlan& plan, RunResources& resources) {
-  const NoiseFileTexts texts = {"Unable to create raw file - ", "Unable to write raw block - "};
   for (std::int32_t i = 0; i < plan.totalCaptures; ++i) {
     std::cout << '\t' << plan.totalCaptures - i << " \r" << std::flush;
     FailIfInterrupted();
@@ -38,10 +37,8 @@ void RecordRawFiles(const RunPlan& plan, RunResources& resources) {
       std::cerr << "Warning: capture " << i + 1 << " failed the noise health test" << std::endl;
     }
 
-    MakeTempName(plan.path, "cap", resources.nameBuffer);
-    Append(resources.rawList, resources.nameBuffer.c_str());
-    WriteNoiseFile(resources.rawFileSlot, resources.nameBuffer.c_str(), bits.get(), plan.outputSize,
-                   texts);
+    WriteNewNoiseFile(resources.folder, "cap", resources.rawList, resources.rawFileSlot, bits.get(),
+                      plan.outputSize, "Unable to write raw block - ");
   }
 }
 

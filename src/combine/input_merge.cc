@@ -12,19 +12,17 @@ namespace quorlix {
 Block MergeInputFiles(const RunPlan& plan, RunResources& resources) {
   std::cout << "Merging input files..." << std::endl;
   const NoiseFileTexts rawTexts = {"Unable to open input file - ", "Unable to read input file - "};
-  const NoiseFileTexts midTexts = {"Unable to open mid file - ", "Unable to write mid file - "};
   Block readBlock = AllocateBlock(plan.outputSize);
   Block runningBlock = AllocateZeroedBlock(plan.outputSize);
   std::int32_t groupCount = 0;
-  for (const std::string& rawName : resources.rawList.names) {
+  for (const MadeFile& raw : resources.rawList.files) {
     FailIfInterrupted();
-    ReadNoiseFile(resources.inputSlot, rawName.c_str(), readBlock.get(), plan.outputSize, rawTexts);
+    ReadNoiseFile(resources.folder, raw, resources.inputSlot, readBlock.get(), plan.outputSize,
+                  rawTexts);
     XorInto(runningBlock.get(), readBlock.get(), plan.outputSize);
     if (++groupCount == plan.inputFiles) {
-      MakeTempName(plan.path, "mid", resources.nameBuffer);
-      Append(resources.midList, resources.nameBuffer.c_str());
-      WriteNoiseFile(resources.midSlot, resources.nameBuffer.c_str(), runningBlock.get(),
-                     plan.outputSize, midTexts);
+      WriteNewNoiseFile(resources.folder, "mid", resources.midList, resources.midSlot,
+                        runningBlock.get(), plan.outputSize, "Unable to write mid file - ");
       groupCount = 0;
     }
   }

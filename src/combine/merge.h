@@ -17,8 +17,7 @@ struct RunResources;
 Block MergeInputFiles(const RunPlan& plan, RunResources& resources);
 
 // Takes over the running block, writes the "dat" output file, prints its
-// name and returns the result block. The output name is left in the
-// resources' name buffer.
+// name and returns the result block.
 Block MergeMidFiles(const RunPlan& plan, RunResources& resources, Block runningBlock);
 
 }  // namespace quorlix

@@ -3,6 +3,7 @@
 #include "analysis/health_tests.h"
 #include "combine/merge.h"
 #include "combine/xor_kernels.h"
+#include "driver/console_text.h"
 #include "driver/interruption.h"
 #include "driver/noise_file.h"
 #include "driver/run_plan.h"
@@ -13,13 +14,12 @@ namespace quorlix {
 Block MergeMidFiles(const RunPlan& plan, RunResources& resources, Block runningBlock) {
   std::cout << "Merging mid files..." << std::endl;
   const NoiseFileTexts midTexts = {"Unable to open mid file - ", "Unable to read mid file - "};
-  const NoiseFileTexts outputTexts = {"Unable to open output file - ",
-                                      "Unable to write output file - "};
   Block resultBlock = AllocateZeroedBlock(plan.outputSize);
   Block readBlock = std::move(runningBlock);
-  for (const std::string& midName : resources.midList.names) {
+  for (const MadeFile& mid : resources.midList.files) {
     FailIfInterrupted();
-    ReadNoiseFile(resources.midSlot, midName.c_str(), readBlock.get(), plan.outputSize, midTexts);
+    ReadNoiseFile(resources.folder, mid, resources.midSlot, readBlock.get(), plan.outputSize,
+                  midTexts);
     RotateXorInto(resultBlock.get(), readBlock.get(), plan.outputSize);
   }
   readBlock.reset();
@@ -29,12 +29,22 @@ Block MergeMidFiles(const RunPlan& plan, RunResources& resources, Block runningB
   }
 
   FailIfInterrupted();
-  MakeTempName(plan.path, "dat", resources.nameBuffer);
-  resources.unfinishedOutput = resources.nameBuffer;
-  WriteNoiseFile(resources.outputSlot, resources.nameBuffer.c_str(), resultBlock.get(),
-                 plan.outputSize, outputTexts, /*durable=*/true);
-  resources.unfinishedOutput.clear();
-  std::cout << '\t' << resources.nameBuffer << std::endl;
+  const char* writeFailure = "Unable to write output file - ";
+  const MadeFile& output =
+      WriteNewNoiseFile(resources.folder, "dat", resources.unfinishedOutput, resources.outputSlot,
+                        resultBlock.get(), plan.outputSize, writeFailure, /*durable=*/true);
+  // Without the folder synced too, a power cut could lose the name of a file
+  // whose bytes are safe.
+  if (!SyncRunFolder(resources.folder)) {
+    FailIfInterrupted();
+    Fail(ComposeMessage(writeFailure, MadeFileName(resources.folder, output).c_str()));
+  }
+  // The last moment a signal can still end the run: once the name is
+  // printed, the file is the user's.
+  FailIfInterrupted();
+  KeepMadeFile(output);
+  std::cout << '\t' << MadeFileName(resources.folder, output) << std::endl;
+  resources.unfinishedOutput.files.clear();
   return resultBlock;
 }
 

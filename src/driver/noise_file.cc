@@ -2,36 +2,35 @@
 
 #include "driver/console_text.h"
 #include "driver/failure.h"
-#include "platform/files.h"
+#include "driver/interruption.h"
 
 namespace quorlix {
 namespace {
 
-// Closes the slot's file and empties the slot; the stream is gone whether or
-// not the close succeeded.
-bool CloseSlot(std::FILE*& slot) {
-  std::FILE* file = slot;
-  slot = nullptr;
-  return std::fclose(file) == 0;
+// A transfer that a signal cut short is the user's interrupt, not a fault
+// of the file.
+[[noreturn]] void FailTransfer(const char* prefix, const RunFolder& folder, const MadeFile& made) {
+  FailIfInterrupted();
+  Fail(ComposeMessage(prefix, MadeFileName(folder, made).c_str()));
 }
 
 }  // namespace
 
-void WriteNoiseFile(std::FILE*& slot, const char* name, const std::uint8_t* data,
-                    std::uint32_t size, const NoiseFileTexts& texts, bool durable) {
-  slot = std::fopen(name, "wb");
-  if (slot == nullptr) Fail(ComposeMessage(texts.openFailure, name));
-  if (std::fwrite(data, 1, size, slot) != size) Fail(ComposeMessage(texts.transferFailure, name));
-  if (durable && !SyncFileToDisk(slot)) Fail(ComposeMessage(texts.transferFailure, name));
-  if (!CloseSlot(slot)) Fail(ComposeMessage(texts.transferFailure, name));
+const MadeFile& WriteNewNoiseFile(RunFolder& folder, const char* prefix, TempFileList& list,
+                                  OpenFile& slot, const std::uint8_t* data, std::uint32_t size,
+                                  const char* writeFailure, bool durable) {
+  const MadeFile& made = MakeListedFile(folder, prefix, list, slot);
+  if (!WriteWholeFile(slot, data, size)) FailTransfer(writeFailure, folder, made);
+  if (durable && !SyncFileToDisk(slot)) FailTransfer(writeFailure, folder, made);
+  if (!CloseFile(slot)) FailTransfer(writeFailure, folder, made);
+  return made;
 }
 
-void ReadNoiseFile(std::FILE*& slot, const char* name, std::uint8_t* data, std::uint32_t size,
-                   const NoiseFileTexts& texts) {
-  slot = std::fopen(name, "rb");
-  if (slot == nullptr) Fail(ComposeMessage(texts.openFailure, name));
-  if (std::fread(data, 1, size, slot) != size) Fail(ComposeMessage(texts.transferFailure, name));
-  CloseSlot(slot);
+void ReadNoiseFile(RunFolder& folder, const MadeFile& made, OpenFile& slot, std::uint8_t* data,
+                   std::uint32_t size, const NoiseFileTexts& texts) {
+  if (!OpenMadeFile(folder, made, slot)) FailTransfer(texts.openFailure, folder, made);
+  if (!ReadWholeFile(slot, data, size)) FailTransfer(texts.readFailure, folder, made);
+  CloseFile(slot);
 }
 
 }  // namespace quorlix

@@ -16,6 +16,7 @@ namespace {
 
 void RunPhases(int argc, const char* const* argv, RunResources& resources) {
   const RunPlan plan = ReadRunPlan(argc, argv);
+  resources.folder.path = plan.path;
   if (plan.invalidArgument != nullptr) {
     std::cerr << "Invalid argument - " << plan.invalidArgument << std::endl;
   }

@@ -1,13 +1,10 @@
 #include "driver/run_resources.h"
 
-#include "platform/files.h"
-
 namespace quorlix {
 namespace {
 
-void CloseIfOpen(std::FILE*& slot) {
-  if (slot != nullptr) std::fclose(slot);
-  slot = nullptr;
+void CloseIfOpen(OpenFile& slot) {
+  if (slot.handle != -1) CloseFile(slot);
 }
 
 }  // namespace
@@ -17,12 +14,10 @@ void TearDown(RunResources& resources) {
   CloseIfOpen(resources.inputSlot);
   CloseIfOpen(resources.midSlot);
   CloseIfOpen(resources.outputSlot);
-  DeleteListedFiles(resources.rawList);
-  DeleteListedFiles(resources.midList);
-  if (!resources.unfinishedOutput.empty()) {
-    DeleteNamedFile(resources.unfinishedOutput.c_str());
-    resources.unfinishedOutput.clear();
-  }
+  DeleteListedFiles(resources.folder, resources.rawList);
+  DeleteListedFiles(resources.folder, resources.midList);
+  DeleteListedFiles(resources.folder, resources.unfinishedOutput);
+  CloseRunFolder(resources.folder);
   ReleaseSoundCapture(resources.soundCapture);
 }
 

@@ -1,35 +1,34 @@
-// Everything a run holds open or owns: the two lists of intermediate files,
-// the name buffer, the sound capture and the four open-file slots. The run
-// driver creates it empty, lends it to every phase, and empties it in one
-// teardown whether the run ended well or not.
+// Everything a run holds open or owns: its folder, the lists of the files it
+// made, the sound capture and the four open-file slots. The run driver
+// creates it empty, lends it to every phase, and empties it in one teardown
+// whether the run ended well or not.
 #ifndef QUORLIX_DRIVER_RUN_RESOURCES_H_
 #define QUORLIX_DRIVER_RUN_RESOURCES_H_
 
-#include <cstdio>
-#include <string>
-
 #include "capture/sound_capture.h"
 #include "driver/temp_file_list.h"
+#include "platform/files.h"
 
 namespace quorlix {
 
 struct RunResources {
+  RunFolder folder;
   TempFileList rawList;
   TempFileList midList;
-  std::string nameBuffer;
-  SoundCapture soundCapture;
-  std::FILE* rawFileSlot = nullptr;
-  std::FILE* inputSlot = nullptr;
-  std::FILE* midSlot = nullptr;
-  std::FILE* outputSlot = nullptr;
   // The output file while it is being written. A run that fails before the
   // file is complete and on disk deletes it, so a truncated file is never
   // taken for good output.
-  std::string unfinishedOutput;
+  TempFileList unfinishedOutput;
+  SoundCapture soundCapture;
+  OpenFile rawFileSlot;
+  OpenFile inputSlot;
+  OpenFile midSlot;
+  OpenFile outputSlot;
 };
 
 // Closes open slots, deletes the raw files, the mid files and any unfinished
-// output, then releases the sound capture. Safe to call more than once.
+// output, then releases the sound capture: a release that blocks can no
+// longer leave files behind. Safe to call more than once.
 void TearDown(RunResources& resources);
 
 }  // namespace quorlix

@@ -1,28 +1,30 @@
-// Temporary files of a run. Every file the tool writes is named inside the
+// Temporary files of a run. Every file the tool writes is made inside the
 // run's folder under a three-letter prefix that tells its kind ("cap" raw
-// captures, "mid" stage-one results, "dat" the output). Intermediate files
-// are listed the moment their name exists, so the teardown deletes them
-// whether the run ended well or not.
+// captures, "mid" stage-one results, "dat" the output). Files are listed the
+// moment they exist, so the teardown deletes them whether the run ended well
+// or not; the output leaves its list once it is complete.
 #ifndef QUORLIX_DRIVER_TEMP_FILE_LIST_H_
 #define QUORLIX_DRIVER_TEMP_FILE_LIST_H_
 
-#include <string>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace quorlix {
 
 struct TempFileList {
-  std::vector<std::string> names;
+  std::vector<MadeFile> files;
 };
 
-void Append(TempFileList& list, const char* name);
+// Creates a new empty file in folder whose name begins with prefix, lists it
+// and leaves it open for writing in slot; fails with "GetTempFileName
+// failed".
+const MadeFile& MakeListedFile(RunFolder& folder, const char* prefix, TempFileList& list,
+                               OpenFile& slot);
 
-// Deletes the files first to last and forgets their names.
-void DeleteListedFiles(TempFileList& list);
-
-// Creates a new empty file in folder whose name begins with prefix and puts
-// its full name into nameBuffer; fails with "GetTempFileName failed".
-void MakeTempName(const char* folder, const char* prefix, std::string& nameBuffer);
+// Deletes the files first to last, each only if its name still leads to it,
+// and forgets them.
+void DeleteListedFiles(RunFolder& folder, TempFileList& list);
 
 }  // namespace quorlix
 

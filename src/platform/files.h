@@ -1,27 +1,88 @@
-// The operating-system file services the tool needs: whether a path exists,
-// fresh uniquely named files inside a folder, deletion by name and flushing
-// a written file to the disk. One implementation per platform.
+// The operating-system file services the tool needs. Every file a run makes
+// is created exclusively in the run's folder and written and read through
+// handles, never reopened by name for writing; a file is recognised again by
+// its identity, so that nothing another user puts under one of the run's
+// names is ever read as the run's own or deleted by it. The files a run has
+// made and not yet deleted or kept are also held where a fatal signal's
+// handler can delete them. One implementation per platform.
 #ifndef QUORLIX_PLATFORM_FILES_H_
 #define QUORLIX_PLATFORM_FILES_H_
 
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace quorlix {
 
 bool PathExists(const char* path);
 
-// Creates a new, empty file in folder whose name begins with prefix, and puts
-// its full name into name. Never reuses or follows an existing name. Returns
-// false, leaving no file behind, when no such file can be made or its full
-// name would not fit the platform's name limit.
-bool CreateUniqueFile(const char* folder, const char* prefix, std::string& name);
+// The folder a run keeps its files in. The platform opens it when the first
+// file is made; CloseRunFolder gives it back.
+struct RunFolder {
+  std::string path;
+  std::intptr_t handle = -1;
+};
 
-// Failures are ignored: a file that is already gone is no error.
-void DeleteNamedFile(const char* name);
+// Which file it is, whatever name it has: device and inode, or volume and
+// file index.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+};
 
-// Pushes everything written to file so far through to the storage device.
-bool SyncFileToDisk(std::FILE* file);
+// Small, since a run may list 131071 of them.
+struct MadeFile {
+  char leaf[16] = {};  // the file's own name inside the folder
+  FileIdentity identity;
+  std::size_t record = 0;  // where the platform keeps it for a fatal signal
+};
+
+// The name to show for a made file: the folder's path as given, one
+// separator and the file's own name.
+std::string MadeFileName(const RunFolder& folder, const MadeFile& made);
+
+// An open file; handle -1 when none.
+struct OpenFile {
+  std::intptr_t handle = -1;
+};
+
+// Creates a new, empty file in the folder whose name begins with prefix,
+// private to the user, open for writing in file. Never reuses or follows an
+// existing name. Returns false, leaving no file behind, when no such file can
+// be made or its full name would not fit the platform's name limit.
+bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, OpenFile& file);
+
+// Opens a file this run made for reading; false when the name now leads
+// anywhere else.
+bool OpenMadeFile(RunFolder& folder, const MadeFile& made, OpenFile& file);
+
+// Both return false on any failure or a short transfer. A call cut short by
+// a signal goes on, unless the run has been interrupted.
+bool WriteWholeFile(OpenFile& file, const std::uint8_t* data, std::size_t size);
+bool ReadWholeFile(OpenFile& file, std::uint8_t* data, std::size_t size);
+
+// Pushes everything written so far through to the storage device.
+bool SyncFileToDisk(OpenFile& file);
+
+// The file is closed whether or not the close succeeded.
+bool CloseFile(OpenFile& file);
+
+// Makes the folder's list of names durable, so that a file synced to disk
+// keeps its name after a power cut.
+bool SyncRunFolder(RunFolder& folder);
+
+// Deletes the file if its name still leads to it; anything else is left
+// alone, and a file already gone is no error.
+void DeleteMadeFile(RunFolder& folder, const MadeFile& made);
+
+// The file stays: it is no longer deleted on a fatal signal.
+void KeepMadeFile(const MadeFile& made);
+
+// Deletes every file made and neither deleted nor kept. Safe inside a signal
+// handler.
+void DeleteMadeFilesNow();
+
+void CloseRunFolder(RunFolder& folder);
 
 }  // namespace quorlix
 

@@ -3,23 +3,95 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <new>
 
 #include "platform/files.h"
+#include "platform/interrupt.h"
 
 namespace quorlix {
+namespace {
+
+// The files made and not yet deleted or kept, where a signal handler can
+// reach them without taking a lock or allocating: blocks that never move,
+// filled in order, each record complete before it counts as live.
+struct MadeRecord {
+  char leaf[16];
+  dev_t device;
+  ino_t inode;
+  std::atomic<bool> live;
+};
+constexpr std::size_t kBlockRecords = 1024;
+constexpr std::size_t kMaxBlocks = 256;
+std::atomic<MadeRecord*> recordBlocks[kMaxBlocks];
+std::atomic<std::size_t> recordsUsed{0};
+std::size_t recordsLive = 0;
+std::atomic<int> madeFolder{-1};
+
+MadeRecord* RecordAt(std::size_t index) {
+  MadeRecord* block = recordBlocks[index / kBlockRecords].load(std::memory_order_acquire);
+  return block == nullptr ? nullptr : block + index % kBlockRecords;
+}
+
+// A record for a new file, or null when none can be had.
+MadeRecord* NewRecord(std::size_t& index) {
+  // Once nothing is live, the records are reused from the start.
+  if (recordsLive == 0) recordsUsed.store(0, std::memory_order_release);
+  index = recordsUsed.load(std::memory_order_relaxed);
+  if (index / kBlockRecords >= kMaxBlocks) return nullptr;
+  std::atomic<MadeRecord*>& block = recordBlocks[index / kBlockRecords];
+  if (block.load(std::memory_order_relaxed) == nullptr) {
+    block.store(new (std::nothrow) MadeRecord[kBlockRecords](), std::memory_order_release);
+  }
+  return RecordAt(index);
+}
+
+bool SameFile(const struct stat& info, dev_t device, ino_t inode) {
+  return S_ISREG(info.st_mode) && info.st_dev == device && info.st_ino == inode;
+}
+
+// Only async-signal-safe calls: a fatal signal's handler uses it too.
+void DeleteIfSame(int folder, const char* leaf, dev_t device, ino_t inode) {
+  struct stat info;
+  if (fstatat(folder, leaf, &info, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(info, device, inode)) {
+    unlinkat(folder, leaf, 0);
+  }
+}
+
+bool OpenFolder(RunFolder& folder) {
+  if (folder.handle >= 0) return true;
+  int fd;
+  do {
+    fd = open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR && !InterruptRequested());
+  if (fd < 0) return false;
+  folder.handle = fd;
+  madeFolder.store(fd, std::memory_order_release);
+  return true;
+}
+
+int Descriptor(const OpenFile& file) { return static_cast<int>(file.handle); }
+
+}  // namespace
 
 bool PathExists(const char* path) {
   struct stat info;
   return stat(path, &info) == 0;
 }
 
-bool CreateUniqueFile(const char* folder, const char* prefix, std::string& name) {
-  std::string base(folder);
-  if (!base.empty() && base.back() != '/') base += '/';
-  base += prefix;
+std::string MadeFileName(const RunFolder& folder, const MadeFile& made) {
+  std::string name = folder.path;
+  if (!name.empty() && name.back() != '/') name += '/';
+  return name + made.leaf;
+}
+
+bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, OpenFile& file) {
+  if (!OpenFolder(folder) || std::strlen(prefix) > 3) return false;
+  const std::size_t baseLength = MadeFileName(folder, made).size() - std::strlen(made.leaf);
   // Like the Windows service: four hex digits, starting from a number taken
   // from the clock, each of the 65535 non-zero numbers tried at most once.
   // Later calls go on after the last name made, so a run of thousands of
@@ -27,26 +99,135 @@ bool CreateUniqueFile(const char* folder, const char* prefix, std::string& name)
   static unsigned next = static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(getpid());
   for (unsigned attempt = 0; attempt < 0xFFFF; ++attempt) {
     unsigned number = (next + attempt) % 0xFFFF + 1;
-    char tail[16];
-    std::snprintf(tail, sizeof tail, "%04X.tmp", number);
-    std::string candidate = base + tail;
-    if (candidate.size() >= PATH_MAX) return false;
-    int fd = open(candidate.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      close(fd);
-      name = candidate;
-      next = number;
-      return true;
+    char leaf[16];
+    std::snprintf(leaf, sizeof leaf, "%s%04X.tmp", prefix, number);
+    if (baseLength + std::strlen(leaf) >= PATH_MAX) return false;
+    std::size_t index = 0;
+    MadeRecord* record = NewRecord(index);
+    if (record == nullptr) return false;
+    int fd = openat(static_cast<int>(folder.handle), leaf,
+                    O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST || (errno == EINTR && !InterruptRequested())) continue;
+      return false;
     }
-    if (errno != EEXIST) return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+      close(fd);
+      unlinkat(static_cast<int>(folder.handle), leaf, 0);
+      return false;
+    }
+    std::memcpy(record->leaf, leaf, sizeof leaf);
+    record->device = info.st_dev;
+    record->inode = info.st_ino;
+    record->live.store(true, std::memory_order_release);
+    recordsUsed.store(index + 1, std::memory_order_release);
+    ++recordsLive;
+    std::memcpy(made.leaf, leaf, sizeof leaf);
+    made.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    made.record = index;
+    file.handle = fd;
+    next = number;
+    return true;
   }
   return false;
 }
 
-void DeleteNamedFile(const char* name) { unlink(name); }
+bool OpenMadeFile(RunFolder& folder, const MadeFile& made, OpenFile& file) {
+  if (!OpenFolder(folder)) return false;
+  int fd;
+  do {
+    fd = openat(static_cast<int>(folder.handle), made.leaf, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR && !InterruptRequested());
+  if (fd < 0) return false;
+  file.handle = fd;
+  struct stat info;
+  return fstat(fd, &info) == 0 && SameFile(info, static_cast<dev_t>(made.identity.volume),
+                                           static_cast<ino_t>(made.identity.index));
+}
 
-bool SyncFileToDisk(std::FILE* file) {
-  return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+bool WriteWholeFile(OpenFile& file, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = write(Descriptor(file), data, size);
+    if (written < 0 && errno == EINTR && !InterruptRequested()) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool ReadWholeFile(OpenFile& file, std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t got = read(Descriptor(file), data, size);
+    if (got < 0 && errno == EINTR && !InterruptRequested()) continue;
+    if (got <= 0) return false;
+    data += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+bool SyncFileToDisk(OpenFile& file) {
+  int result;
+  do {
+    result = fsync(Descriptor(file));
+  } while (result != 0 && errno == EINTR && !InterruptRequested());
+  return result == 0;
+}
+
+bool CloseFile(OpenFile& file) {
+  int fd = Descriptor(file);
+  file.handle = -1;
+  // On Linux the descriptor is gone even when close reports EINTR; closing
+  // it again could close another one.
+  return close(fd) == 0 || errno == EINTR;
+}
+
+bool SyncRunFolder(RunFolder& folder) {
+  if (!OpenFolder(folder)) return false;
+  int result;
+  do {
+    result = fsync(static_cast<int>(folder.handle));
+  } while (result != 0 && errno == EINTR && !InterruptRequested());
+  return result == 0;
+}
+
+void DeleteMadeFile(RunFolder& folder, const MadeFile& made) {
+  if (folder.handle >= 0) {
+    DeleteIfSame(static_cast<int>(folder.handle), made.leaf,
+                 static_cast<dev_t>(made.identity.volume), static_cast<ino_t>(made.identity.index));
+  }
+  KeepMadeFile(made);
+}
+
+void KeepMadeFile(const MadeFile& made) {
+  MadeRecord* record = RecordAt(made.record);
+  if (record == nullptr || record->device != static_cast<dev_t>(made.identity.volume) ||
+      record->inode != static_cast<ino_t>(made.identity.index)) {
+    return;
+  }
+  if (record->live.exchange(false)) --recordsLive;
+}
+
+void DeleteMadeFilesNow() {
+  const int folder = madeFolder.load(std::memory_order_acquire);
+  const std::size_t used = recordsUsed.load(std::memory_order_acquire);
+  for (std::size_t index = 0; folder >= 0 && index < used; ++index) {
+    MadeRecord* record = RecordAt(index);
+    if (record != nullptr && record->live.exchange(false)) {
+      DeleteIfSame(folder, record->leaf, record->device, record->inode);
+    }
+  }
+}
+
+void CloseRunFolder(RunFolder& folder) {
+  if (folder.handle < 0) return;
+  // A fatal signal from here on finds nothing it could still delete.
+  int open = static_cast<int>(folder.handle);
+  madeFolder.compare_exchange_strong(open, -1);
+  close(static_cast<int>(folder.handle));
+  folder.handle = -1;
 }
 
 }  // namespace quorlix

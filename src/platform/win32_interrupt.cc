@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <csignal>
 
+#include "platform/files.h"
 #include "platform/interrupt.h"
 
 namespace quorlix {
@@ -34,9 +36,20 @@ BOOL WINAPI NoteInterrupt(DWORD event) {
   }
 }
 
+// An abort (an assertion in a driver or the runtime) takes the run's files
+// with it, then ends the process as it would have.
+void EndOnAbort(int signalNumber) {
+  DeleteMadeFilesNow();
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
 }  // namespace
 
-void InstallInterruptHandler() { SetConsoleCtrlHandler(NoteInterrupt, TRUE); }
+void InstallInterruptHandler() {
+  SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+  std::signal(SIGABRT, EndOnAbort);
+}
 
 bool InterruptRequested() { return interrupted; }
 

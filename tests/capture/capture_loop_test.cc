@@ -172,14 +172,16 @@ TEST(CaptureLoop, ExtractsOnlyWhatWasDeliveredAndNeverMoreThanACapture) {
     const char* argv[] = {"quorlix", folder.path.c_str(), "1", "1", "1"};
     RunPlan plan = ReadRunPlan(5, argv);
     RunResources resources;
+    resources.folder.path = folder.path;
     resources.soundCapture.backend = &kScriptedBackend;
     Console console;
     OpenSoundCapture(resources.soundCapture, plan.captureBytes);
     RecordRawFiles(plan, resources);
-    ASSERT_EQ(resources.rawList.names.size(), 1u);
+    ASSERT_EQ(resources.rawList.files.size(), 1u);
     Bytes expected = testing::ReferenceBits(samples.data(), c.used);
     expected.resize(11025, 0);
-    EXPECT_TRUE(testing::ReadWholeFile(resources.rawList.names[0]) == expected);
+    EXPECT_TRUE(testing::ReadWholeFile(MadeFileName(resources.folder, resources.rawList.files[0])) ==
+                expected);
     EXPECT_EQ(console.out.str(), "\t1 \r");
     quorlix::TearDown(resources);
     EXPECT_TRUE(testing::ListFolder(folder.path).empty());
@@ -194,15 +196,17 @@ TEST(CaptureLoop, RecordsEveryCaptureIntoItsOwnListedRawFile) {
   const char* argv[] = {"quorlix", folder.path.c_str(), "3", "2", "1"};
   RunPlan plan = ReadRunPlan(5, argv);
   RunResources resources;
+  resources.folder.path = folder.path;
   resources.soundCapture.backend = &kScriptedBackend;
   Console console;
   OpenSoundCapture(resources.soundCapture, plan.captureBytes);
   RecordRawFiles(plan, resources);
   EXPECT_EQ(console.out.str(), "\t6 \r\t5 \r\t4 \r\t3 \r\t2 \r\t1 \r");
-  EXPECT_EQ(resources.rawList.names.size(), 6u);
+  EXPECT_EQ(resources.rawList.files.size(), 6u);
   EXPECT_EQ(testing::ListFolder(folder.path).size(), 6u);
-  for (const std::string& name : resources.rawList.names) {
-    EXPECT_TRUE(testing::ReadWholeFile(name) == Bytes(11025, 0xFF)) << name;
+  for (const MadeFile& raw : resources.rawList.files) {
+    EXPECT_TRUE(testing::ReadWholeFile(MadeFileName(resources.folder, raw)) == Bytes(11025, 0xFF))
+        << raw.leaf;
   }
   quorlix::TearDown(resources);
   EXPECT_TRUE(testing::ListFolder(folder.path).empty());

@@ -1,6 +1,7 @@
 // The Win32 platform layer under the run's temporary file lists and capture
-// loop: names made by GetTempFileNameA, deletion by name, the path check,
-// flushing to disk and the pause between polls. Names are matched by prefix
+// loop: names made with CREATE_NEW, writing through the creation's handle,
+// reading and deleting only the file the run made, the path check, flushing
+// to disk and the pause between polls. Names are matched by prefix
 // only: Windows and Wine each give the rest of the name in a form of their own.
 #include <windows.h>
 
@@ -34,22 +35,28 @@ long long FileSize(const std::string& name) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::string Refusal(const std::string& folder) {
-  std::string name;
+std::string Refusal(const std::string& folderPath) {
+  RunFolder folder{folderPath};
+  TempFileList list;
+  OpenFile slot;
   try {
-    MakeTempName(folder.c_str(), "cap", name);
+    MakeListedFile(folder, "cap", list, slot);
   } catch (const FailureMessage& failure) {
     return failure.text;
   }
+  CloseFile(slot);
   return "";
 }
 
 TEST(Win32TempName, CreatesAnEmptyFileInTheFolderUnderThePrefix) {
   TempDir folder;
+  TempFileList list;
   for (const std::string& given : {folder.path, folder.path + "\\"}) {
+    RunFolder runFolder{given};
     for (const char* prefix : {"cap", "mid", "dat"}) {
-      std::string name;
-      MakeTempName(given.c_str(), prefix, name);
+      OpenFile slot;
+      const std::string name = MadeFileName(runFolder, MakeListedFile(runFolder, prefix, list, slot));
+      EXPECT_TRUE(CloseFile(slot));
       const std::string expectedStart = folder.path + "\\" + prefix;
       EXPECT_EQ(name.compare(0, expectedStart.size(), expectedStart), 0) << name;
       EXPECT_GT(name.size(), expectedStart.size()) << name;
@@ -62,14 +69,17 @@ TEST(Win32TempName, CreatesAnEmptyFileInTheFolderUnderThePrefix) {
 
 TEST(Win32TempName, NeverGivesTheSameNameTwice) {
   TempDir folder;
+  RunFolder runFolder{folder.path};
+  TempFileList list;
   std::set<std::string> names;
   for (int i = 0; i < 200; ++i) {
-    std::string name;
-    MakeTempName(folder.path.c_str(), "cap", name);
-    names.insert(name);
+    OpenFile slot;
+    names.insert(MadeFileName(runFolder, MakeListedFile(runFolder, "cap", list, slot)));
+    CloseFile(slot);
   }
   EXPECT_EQ(names.size(), 200u);
   EXPECT_EQ(ListFolder(folder.path).size(), 200u);
+  DeleteListedFiles(runFolder, list);
 }
 
 TEST(Win32TempName, RefusesWhereNoFileCanBeMade) {
@@ -84,20 +94,37 @@ TEST(Win32TempName, RefusesWhereNoFileCanBeMade) {
   EXPECT_EQ(ListFolder(folder.path), std::set<std::string>{"plain"}) << "nothing was made";
 }
 
-TEST(Win32DeleteListedFiles, DeletesEveryListedFileAndNothingElse) {
+TEST(Win32TempFiles, AreWrittenThroughTheirCreationAndDeletedOnlyWhileTheirNameLeadsToThem) {
   TempDir folder;
+  RunFolder runFolder{folder.path};
   TempFileList list;
-  for (int i = 0; i < 3; ++i) {
-    std::string name;
-    MakeTempName(folder.path.c_str(), "mid", name);
-    Append(list, name.c_str());
+  std::string names[3];
+  for (std::string& name : names) {
+    OpenFile slot;
+    name = MadeFileName(runFolder, MakeListedFile(runFolder, "mid", list, slot));
+    const std::uint8_t bits[3] = {7, 8, 9};
+    EXPECT_TRUE(WriteWholeFile(slot, bits, sizeof bits));
+    // Seen from outside before the handle is closed.
+    EXPECT_TRUE(SyncFileToDisk(slot));
+    EXPECT_EQ(FileSize(name), 3);
+    EXPECT_TRUE(CloseFile(slot));
   }
-  // A listed name whose file is already gone is no failure.
-  Append(list, (folder.path + "\\gone.tmp").c_str());
+  // The second name now leads to a file the run did not make.
+  ASSERT_TRUE(MoveFileA(names[1].c_str(), (folder.path + "\\moved").c_str()));
+  testing::WriteTextFile(names[1], "someone else's");
+  std::uint8_t back[3] = {};
+  OpenFile slot;
+  EXPECT_FALSE(OpenMadeFile(runFolder, list.files[1], slot));
+  if (slot.handle != -1) CloseFile(slot);
+  ASSERT_TRUE(OpenMadeFile(runFolder, list.files[2], slot));
+  EXPECT_TRUE(ReadWholeFile(slot, back, sizeof back));
+  EXPECT_EQ(back[2], 9);
+  CloseFile(slot);
   testing::WriteTextFile(folder.path + "\\keep", "keep me");
-  DeleteListedFiles(list);
-  EXPECT_TRUE(list.names.empty());
-  EXPECT_EQ(ListFolder(folder.path), std::set<std::string>{"keep"});
+  DeleteListedFiles(runFolder, list);
+  EXPECT_TRUE(list.files.empty());
+  const std::string taken = names[1].substr(folder.path.size() + 1);
+  EXPECT_EQ(ListFolder(folder.path), (std::set<std::string>{"keep", "moved", taken}));
 }
 
 struct PathCase {
@@ -120,19 +147,6 @@ TEST(Win32PathExists, AnswersForFoldersFilesAndMissingPaths) {
   for (const PathCase& c : cases) {
     EXPECT_EQ(PathExists(c.path.c_str()), c.exists) << c.label << ": " << c.path;
   }
-}
-
-TEST(Win32SyncFileToDisk, PutsBufferedBytesInTheFile) {
-  TempDir folder;
-  const std::string name = folder.path + "\\synced";
-  std::FILE* file = std::fopen(name.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  const char data[] = "noise bits";
-  ASSERT_EQ(std::fwrite(data, 1, sizeof data, file), sizeof data);
-  EXPECT_TRUE(SyncFileToDisk(file));
-  // Seen from outside the stream before it is closed.
-  EXPECT_EQ(FileSize(name), static_cast<long long>(sizeof data));
-  std::fclose(file);
 }
 
 TEST(Win32Sleep, WaitsMillisecondsNotMore) {
