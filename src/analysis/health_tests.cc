@@ -9,7 +9,12 @@ namespace {
 
 // Hard-coded: 1 + ceil(20 / 0.5) and the binomial critical value for 1024
 // trials at 2^-20, which computing in floating point can miss by one.
-constexpr std::uint64_t kRunCutoff = 41;
+constexpr std::uint64_t kCaptureRunCutoff = 41;
+// The output is the XOR of many captures and should hold a full bit per bit:
+// 1 + 60 / 1, a false alarm once in 2^60 bits, so that even the largest
+// output (2^31 bits) is thrown away by chance once in a billion runs rather
+// than once in a thousand.
+constexpr std::uint64_t kOutputRunCutoff = 61;
 constexpr unsigned kWindowSize = 1024;
 constexpr unsigned kWindowCutoff = 793;
 
@@ -38,28 +43,32 @@ inline std::uint64_t LoadBits(const std::uint8_t* bytes, std::size_t count) {
 // All ones when the reference bit is 0, so that XOR turns matches into ones.
 std::uint64_t MatchFlip(unsigned reference) { return reference != 0 ? 0 : ~std::uint64_t{0}; }
 
-// same has bit i set when stream bit i equals the bit before it, so 40 set
-// bits in a row mean 41 identical bits. Each step doubles the length of the
-// all-set stretch a bit stands for; 40 is then 32 followed by 8.
+// same has bit i set when stream bit i equals the bit before it, so cutoff - 1
+// set bits in a row mean cutoff identical bits. After each step a set bit
+// stands for a stretch of set bits that many long, from it upwards: the
+// steps double it, and the last one tops it up (40 is 32 and 8 more).
+template <std::uint64_t kRunCutoff>
 bool HoldsFullRun(std::uint64_t same) {
-  static_assert(kRunCutoff - 1 == 32 + 8);
-  std::uint64_t two = same & (same >> 1);
-  std::uint64_t four = two & (two >> 2);
-  std::uint64_t eight = four & (four >> 4);
-  std::uint64_t sixteen = eight & (eight >> 8);
-  std::uint64_t thirtyTwo = sixteen & (sixteen >> 16);
-  return (thirtyTwo & (eight >> 32)) != 0;
+  static_assert(kRunCutoff >= 2 && kRunCutoff <= 64);
+  unsigned stretch = 1;
+  while (stretch < kRunCutoff - 1) {
+    const unsigned step = std::min<unsigned>(stretch, kRunCutoff - 1 - stretch);
+    same &= same >> step;
+    stretch += step;
+  }
+  return same != 0;
 }
 
 // The run carried in from earlier words goes on through this word's leading
 // stretch, so it is measured there; runs that start inside the word are found
 // by HoldsFullRun. Before the first bit the carried run has length 0, so
 // whatever runBit says then adds nothing.
+template <std::uint64_t kRunCutoff>
 void CheckRuns(HealthTestState& state, std::uint64_t word, unsigned count) {
   std::uint64_t valid = LowBits(count);
   std::uint64_t same = ~(word ^ ((word << 1) | state.runBit)) & valid;
   auto lead = static_cast<unsigned>(std::countr_one(same));
-  if (state.runLength + lead >= kRunCutoff || HoldsFullRun(same & ~std::uint64_t{1})) {
+  if (state.runLength + lead >= kRunCutoff || HoldsFullRun<kRunCutoff>(same & ~std::uint64_t{1})) {
     state.failed = true;
   }
   if (lead == count) {
@@ -112,11 +121,13 @@ unsigned AddBytes(std::uint64_t counts) {
 }
 
 // A whole window starting on a word, the common case, taken without tracking
-// runs bit by bit: a run of 41 covers some whole 16-bit lane (41 >= 2 * 16 - 1),
-// so a window with no constant lane holds none, and the run carried in
-// stretches at most 15 bits into it. Returns false, having changed nothing,
-// when that does not settle the window.
+// runs bit by bit: a run of 41 or more covers some whole 16-bit lane
+// (41 >= 2 * 16 - 1), so a window with no constant lane holds none, and the
+// run carried in stretches at most 15 bits into it. Returns false, having
+// changed nothing, when that does not settle the window.
+template <std::uint64_t kRunCutoff>
 bool CheckQuietWindow(HealthTestState& state, const std::uint8_t* bytes) {
+  static_assert(kRunCutoff >= 2 * 16 - 1);
   constexpr std::uint64_t kLaneTops = 0x8000800080008000;
   if (state.runLength + 15 >= kRunCutoff) {
     return false;
@@ -142,20 +153,18 @@ bool CheckQuietWindow(HealthTestState& state, const std::uint8_t* bytes) {
   return true;
 }
 
-}  // namespace
-
-void ResetHealthTests(HealthTestState& state) { state = HealthTestState{}; }
-
 // Once failed, the rest of the stream cannot change the verdict, so it is not
 // read: a silent capture costs next to nothing. The state is worked on in a
 // local copy because the input bytes could alias it, which would otherwise
 // send every field through memory on every word.
-void FeedHealthTests(HealthTestState& state, const std::uint8_t* bits, std::size_t bytes) {
+template <std::uint64_t kRunCutoff>
+void Feed(HealthTestState& state, const std::uint8_t* bits, std::size_t bytes) {
   HealthTestState local = state;
   std::size_t offset = 0;
   while (offset < bytes && !local.failed) {
     std::size_t rest = bytes - offset;
-    if (local.windowBits == 0 && rest >= kWindowBytes && CheckQuietWindow(local, bits + offset)) {
+    if (local.windowBits == 0 && rest >= kWindowBytes &&
+        CheckQuietWindow<kRunCutoff>(local, bits + offset)) {
       offset += kWindowBytes;
       continue;
     }
@@ -163,11 +172,19 @@ void FeedHealthTests(HealthTestState& state, const std::uint8_t* bits, std::size
     // its own and can take the quick path however the chunks were cut.
     std::size_t count = std::min<std::size_t>({8, rest, (kWindowSize - local.windowBits) / 8});
     std::uint64_t word = LoadBits(bits + offset, count);
-    CheckRuns(local, word, static_cast<unsigned>(8 * count));
+    CheckRuns<kRunCutoff>(local, word, static_cast<unsigned>(8 * count));
     CheckProportion(local, word, static_cast<unsigned>(8 * count));
     offset += count;
   }
   state = local;
+}
+
+}  // namespace
+
+void ResetHealthTests(HealthTestState& state) { state = HealthTestState{}; }
+
+void FeedHealthTests(HealthTestState& state, const std::uint8_t* bits, std::size_t bytes) {
+  Feed<kCaptureRunCutoff>(state, bits, bytes);
 }
 
 bool HealthTestsFailed(const HealthTestState& state) { return state.failed; }
@@ -175,6 +192,12 @@ bool HealthTestsFailed(const HealthTestState& state) { return state.failed; }
 bool PassesHealthTests(const std::uint8_t* bits, std::size_t bytes) {
   HealthTestState state;
   FeedHealthTests(state, bits, bytes);
+  return !HealthTestsFailed(state);
+}
+
+bool PassesOutputHealthTests(const std::uint8_t* bits, std::size_t bytes) {
+  HealthTestState state;
+  Feed<kOutputRunCutoff>(state, bits, bytes);
   return !HealthTestsFailed(state);
 }
 

@@ -10,7 +10,8 @@
 // goes: it fails once it holds 793 matching bits, which is exactly when every
 // possible rest of the window would make it fail too. A stream may be fed in
 // chunks of any byte count; runs and windows carry over from chunk to chunk,
-// and a failure stays until the next reset.
+// and a failure stays until the next reset. The combined output has a guard
+// of its own with a longer run cutoff (PassesOutputHealthTests).
 #ifndef QUORLIX_ANALYSIS_HEALTH_TESTS_H_
 #define QUORLIX_ANALYSIS_HEALTH_TESTS_H_
 
@@ -37,6 +38,13 @@ bool HealthTestsFailed(const HealthTestState& state);
 
 // Both tests on one whole stream.
 bool PassesHealthTests(const std::uint8_t* bits, std::size_t bytes);
+
+// The guard on a run's combined output, which should hold a full bit of
+// entropy per bit: the same tests, but the Repetition Count Test fails only on
+// a run of 61 identical bits (2^-60 per bit), so that truly random output of
+// the largest size (2^31 bits) fails by chance about once in 2^30 runs. The
+// proportion cutoff of 793 already fails such output far less often.
+bool PassesOutputHealthTests(const std::uint8_t* bits, std::size_t bytes);
 
 }  // namespace quorlix
 

@@ -24,7 +24,7 @@ Block MergeMidFiles(const RunPlan& plan, RunResources& resources, Block runningB
   }
   readBlock.reset();
   // A silent or stuck input must never come out as a file of "random" bytes.
-  if (!PassesHealthTests(resultBlock.get(), plan.outputSize)) {
+  if (!PassesOutputHealthTests(resultBlock.get(), plan.outputSize)) {
     Fail("Output failed the noise health test");
   }
 

@@ -31,14 +31,14 @@ void SetBit(Bytes& bytes, std::size_t index, unsigned value) {
 // The reference the word-wide code is held to: one bit at a time, straight
 // from the rules. Each returns the index of the bit on which the stream first
 // fails, or kNever.
-std::size_t FirstRunFailure(const Bytes& bytes) {
+std::size_t FirstRunFailure(const Bytes& bytes, std::size_t cutoff = 41) {
   std::size_t run = 0;
   unsigned previous = 0;
   for (std::size_t i = 0; i < bytes.size() * 8; ++i) {
     unsigned bit = BitAt(bytes, i);
     run = (i > 0 && bit == previous) ? run + 1 : 1;
     previous = bit;
-    if (run >= 41) {
+    if (run >= cutoff) {
       return i;
     }
   }
@@ -110,8 +110,10 @@ void ExpectVerdictUnderAllCuts(const Bytes& bytes, std::size_t featureByte, bool
 // 0x55 bytes: bits alternate, so neither test comes near its cutoff.
 Bytes Alternating(std::size_t bits) { return Bytes(bits / 8, 0x55); }
 
-TEST(HealthTestsTest, RunOf40PassesAnd41FailsWherever) {
+TEST(HealthTestsTest, RunOneShortOfTheCutoffPassesAndTheCutoffFailsWherever) {
+  // The captures' cutoff of 41 and the output's of 61.
   constexpr std::size_t kBits = 4 * kWindow;
+  constexpr std::size_t kEndsInSecondWindow = kNever - 1;
   struct Placement {
     const char* name;
     std::size_t start;  // kNever: the run ends the stream
@@ -121,32 +123,41 @@ TEST(HealthTestsTest, RunOf40PassesAnd41FailsWherever) {
       {"inside one word", 70},
       {"across a word boundary", 100},
       {"across a window boundary", 1010},
-      // 26 bits carried into a window, then 15: as far as a run reaches into
-      // a window without filling its first 16-bit lane.
-      {"ending 15 bits into a window", 998},
+      // Carried into a window, then 15 bits: as far as a run reaches into a
+      // window without filling its first 16-bit lane.
+      {"ending 15 bits into a window", kEndsInSecondWindow},
       {"odd offset across a word boundary", 187},
       {"end of stream", kNever},
   };
-  for (const Placement& placement : placements) {
-    for (unsigned value : {0u, 1u}) {
-      for (std::size_t length : {std::size_t{40}, std::size_t{41}}) {
-        std::size_t start = placement.start == kNever ? kBits - length : placement.start;
-        SCOPED_TRACE(std::string(placement.name) + ", value " + std::to_string(value) +
-                     ", length " + std::to_string(length));
-        Bytes bytes = Alternating(kBits);
-        for (std::size_t i = start; i < start + length; ++i) {
-          SetBit(bytes, i, value);
+  for (bool output : {false, true}) {
+    const std::size_t cutoff = output ? 61 : 41;
+    for (const Placement& placement : placements) {
+      for (unsigned value : {0u, 1u}) {
+        for (std::size_t length : {cutoff - 1, cutoff}) {
+          std::size_t start = placement.start;
+          if (start == kNever) start = kBits - length;
+          if (start == kEndsInSecondWindow) start = kWindow + 15 - length;
+          SCOPED_TRACE(std::string(output ? "output, " : "capture, ") + placement.name +
+                       ", value " + std::to_string(value) + ", length " + std::to_string(length));
+          Bytes bytes = Alternating(kBits);
+          for (std::size_t i = start; i < start + length; ++i) {
+            SetBit(bytes, i, value);
+          }
+          if (start > 0) {
+            SetBit(bytes, start - 1, 1 - value);
+          }
+          if (start + length < kBits) {
+            SetBit(bytes, start + length, 1 - value);
+          }
+          bool fails = length == cutoff;
+          ASSERT_EQ(FirstRunFailure(bytes, cutoff), fails ? start + cutoff - 1 : kNever);
+          ASSERT_EQ(FirstWindowFailure(bytes), kNever);
+          if (output) {
+            EXPECT_EQ(PassesOutputHealthTests(bytes.data(), bytes.size()), !fails);
+          } else {
+            ExpectVerdictUnderAllCuts(bytes, (start + length / 2) / 8, fails);
+          }
         }
-        if (start > 0) {
-          SetBit(bytes, start - 1, 1 - value);
-        }
-        if (start + length < kBits) {
-          SetBit(bytes, start + length, 1 - value);
-        }
-        bool fails = length == 41;
-        ASSERT_EQ(FirstRunFailure(bytes), fails ? start + 40 : kNever);
-        ASSERT_EQ(FirstWindowFailure(bytes), kNever);
-        ExpectVerdictUnderAllCuts(bytes, (start + length / 2) / 8, fails);
       }
     }
   }
@@ -189,6 +200,7 @@ TEST(HealthTestsTest, WindowOf792PassesAnd793FailsWherever) {
         ASSERT_EQ(FirstRunFailure(bytes), kNever);
         ASSERT_EQ(FirstWindowFailure(bytes) != kNever, fails);
         ExpectVerdictUnderAllCuts(bytes, (placement.start + placement.length / 2) / 8, fails);
+        EXPECT_EQ(PassesOutputHealthTests(bytes.data(), bytes.size()), !fails) << "the output's too";
       }
     }
   }
