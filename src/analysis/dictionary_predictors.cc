@@ -5,7 +5,9 @@
 // most recent bit lowest). Both dictionaries are capped as the reference
 // tool caps them, which matters: a random string holds more 16-bit contexts
 // than either cap.
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -28,77 +30,105 @@ struct ContextCounts {
   }
 };
 
+// The followed predictor's record, kept without branching on its guesses,
+// which are as unpredictable as the bits.
 struct PredictionRecord {
   std::int64_t correct = 0, run = 0, longestRun = 0;
 
-  void Right() {
-    ++correct;
-    if (++run > longestRun) longestRun = run;
+  void Add(bool right) {
+    correct += right;
+    run = right ? run + 1 : 0;
+    longestRun = std::max(longestRun, run);
   }
-  void Wrong() { run = 0; }
 };
-
-// The more frequent follower, 1 on a tie; its count is 0 for an unseen context.
-struct Guess {
-  unsigned bit;
-  std::uint32_t count;
-};
-
-Guess GuessFrom(const std::uint32_t* pair) {
-  return pair[0] > pair[1] ? Guess{0, pair[0]} : Guess{1, pair[1]};
-}
 
 }  // namespace
 
 // One model per context length (1 to 16 bits), each predicting the follower
-// it saw most after the current context; a model whose context was never
-// seen makes no guess, and neither do the longer ones. The model with the
-// best score leads (the latest to reach it on a tie). Each model holds at
-// most 100,000 (context, follower) entries.
-double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
+// it saw most after the current context (1 on a tie); a model whose context
+// was never seen makes no guess, and neither do the longer ones (whose
+// contexts end in it, so they were never seen either). The model with the
+// best score leads, the latest to reach it on a tie. Each model holds at most
+// 100,000 (context, follower) entries, a cap only the 16-bit model reaches.
+//
+// The models do not depend on one another, so each runs through the string
+// on its own, with a table small enough to stay in cache, and leaves its
+// guesses as bit words; the scoreboard then reads the words.
+namespace {
+
+struct ModelGuesses {
+  std::vector<std::uint64_t> guessed, right;  // bit i: at bit i
+};
+
+void RunContextModel(const NoiseBitString& s, int d, ContextCounts& table, ModelGuesses& out) {
   constexpr std::uint32_t kMaxEntries = 100000;
+  const std::size_t n = s.count;
+  const auto length = static_cast<std::size_t>(d) + 1;
+  std::uint32_t history = 0;
+  for (std::size_t i = 0; i < length; ++i) history = (history << 1) | s.bits[i];
+  table.Pair(d + 1, history)[s.bits[length]] = 1;
+  std::uint32_t entries = 1;
+  out.guessed.assign(n / 64 + 1, 0);
+  out.right.assign(n / 64 + 1, 0);
+  std::uint64_t guessedWord = 0, rightWord = 0;
+  history = 0;
+  for (std::size_t i = 1; i < length; ++i) history = (history << 1) | s.bits[i];
+  for (std::size_t i = length + 1; i < n; ++i) {
+    history = (history << 1) | s.bits[i - 1];
+    const unsigned bit = s.bits[i];
+    std::uint32_t* pair = table.Pair(d + 1, history);
+    const std::uint64_t seen = (pair[0] | pair[1]) != 0 ? 1 : 0;
+    const std::uint64_t guess = pair[1] >= pair[0] ? 1 : 0;
+    guessedWord |= seen << (i % 64);
+    rightWord |= (seen & (guess == bit ? 1u : 0u)) << (i % 64);
+    if (i % 64 == 63) {
+      out.guessed[i / 64] = guessedWord;
+      out.right[i / 64] = rightWord;
+      guessedWord = rightWord = 0;
+    }
+    // A new follower, and a context never seen (a new follower of nothing),
+    // count against the cap.
+    const bool fresh = pair[bit] == 0;
+    const bool count = !fresh || entries < kMaxEntries;
+    entries += fresh && count;
+    pair[bit] += count;
+  }
+  out.guessed[(n - 1) / 64] |= guessedWord;
+  out.right[(n - 1) / 64] |= rightWord;
+}
+
+}  // namespace
+
+double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
   const std::size_t n = s.count;
   if (n < kLongestContext + 2) return -1;
   ContextCounts table;
-  std::array<std::uint32_t, kLongestContext> entries{};
+  std::array<ModelGuesses, kLongestContext> models;
+  for (int d = 0; d < kLongestContext; ++d) RunContextModel(s, d, table, models[static_cast<std::size_t>(d)]);
+
+  // The leader always holds the best score, and only a model within one of
+  // it can take the lead; so 64 bits at a time, models more than 65 behind
+  // at the start just add up their right guesses, while the others step
+  // through the rule bit by bit.
   std::array<std::int64_t, kLongestContext> scores{};
-  std::uint32_t history = 0;
-  for (int d = 0; d < kLongestContext; ++d) {
-    history = (history << 1) | s.bits[static_cast<std::size_t>(d)];
-    table.Pair(d + 1, history)[s.bits[static_cast<std::size_t>(d) + 1]] = 1;
-    entries[static_cast<std::size_t>(d)] = 1;
-  }
   std::size_t leader = 0;
   PredictionRecord record;
-  history = s.bits[0];
-  for (std::size_t i = 2; i < n; ++i) {
-    history = (history << 1) | s.bits[i - 1];
-    const unsigned bit = s.bits[i];
-    const std::size_t followed = leader;
-    bool seen = false;
-    for (std::size_t d = 0; d < kLongestContext && d + 2 <= i; ++d) {
-      std::uint32_t* pair = table.Pair(static_cast<int>(d) + 1, history);
-      Guess guess{};
-      if (d == 0 || seen) {
-        guess = GuessFrom(pair);
-        seen = guess.count > 0;
-      }
-      if (seen) {
-        if (guess.bit == bit) {
-          if (++scores[d] >= scores[leader]) leader = d;
-          if (d == followed) record.Right();
-        } else if (d == followed) {
-          record.Wrong();
-        }
-        if (pair[bit] != 0) {
-          ++pair[bit];
-        } else if (entries[d] < kMaxEntries) {
-          pair[bit] = 1;
-          ++entries[d];
-        }
-      } else if (entries[d] < kMaxEntries) {
-        pair[bit] = 1;
-        ++entries[d];
+  std::array<std::size_t, kLongestContext> close{};
+  for (std::size_t word = 0; word <= (n - 1) / 64; ++word) {
+    const std::int64_t best = scores[leader];
+    std::size_t closeCount = 0;
+    for (std::size_t d = 0; d < kLongestContext; ++d) {
+      if (scores[d] >= best - 65) close[closeCount++] = d;
+      else scores[d] += std::popcount(models[d].right[word]);
+    }
+    const std::size_t first = std::max<std::size_t>(word * 64, 2);
+    const std::size_t end = std::min(word * 64 + 64, n);
+    for (std::size_t i = first; i < end; ++i) {
+      const unsigned t = i % 64;
+      if ((models[leader].guessed[word] >> t) & 1) record.Add((models[leader].right[word] >> t) & 1);
+      for (std::size_t c = 0; c < closeCount; ++c) {
+        const std::size_t d = close[c];
+        if (((models[d].right[word] >> t) & 1) && ++scores[d] >= scores[leader]) leader = d;
       }
     }
   }
@@ -109,6 +139,24 @@ double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
 // with the highest count over all contexts now seen, the longest context
 // winning a tie. Every seen context counts the actual follower; an unseen
 // one is added while the dictionary holds fewer than 65,536 contexts.
+//
+// Until the dictionary is full the lengths depend on one another through
+// that cap, and the bits are taken one at a time. Once it is full no context
+// is added any more, and each length runs through a stretch of bits on its
+// own, leaving its best guess per bit to be compared afterwards.
+namespace {
+
+// Count, length and guess packed in that order, so that the largest is the
+// guess to follow; 0 for an unseen context.
+std::uint64_t PackedGuess(const std::uint32_t* pair, int length) {
+  const std::uint32_t count = std::max(pair[0], pair[1]);
+  const std::uint64_t packed = (std::uint64_t{count} << 6) | (static_cast<unsigned>(length) << 1) |
+                               (pair[1] >= pair[0] ? 1u : 0u);
+  return count != 0 ? packed : 0;
+}
+
+}  // namespace
+
 double Lz78yEstimate(const NoiseBitString& s) {
   constexpr std::uint32_t kMaxContexts = 65536;
   const std::size_t n = s.count;
@@ -122,29 +170,41 @@ double Lz78yEstimate(const NoiseBitString& s) {
     ++contexts;
   }
   PredictionRecord record;
-  for (std::size_t i = kLongestContext + 1; i < n; ++i) {
+  std::size_t i = kLongestContext + 1;
+  for (; i < n && contexts < kMaxContexts; ++i) {
     history = (history << 1) | s.bits[i - 1];
     const unsigned bit = s.bits[i];
-    bool guessed = false;
-    unsigned prediction = 0;
-    std::uint32_t bestCount = 0;
+    std::uint64_t best = 0;
     for (int length = kLongestContext; length > 0; --length) {
       std::uint32_t* pair = table.Pair(length, history);
-      const Guess guess = GuessFrom(pair);
-      if (guess.count > 0) {
-        if (guess.count > bestCount) {
-          bestCount = guess.count;
-          prediction = guess.bit;
-          guessed = true;
-        }
-        ++pair[bit];
-      } else if (contexts < kMaxContexts) {
-        pair[bit] = 1;
-        ++contexts;
+      const std::uint64_t guess = PackedGuess(pair, length);
+      best = std::max(best, guess);
+      const bool room = contexts < kMaxContexts;
+      contexts += guess == 0 && room;
+      pair[bit] += guess != 0 || room;
+    }
+    record.Add(best != 0 && (best & 1) == bit);
+  }
+
+  constexpr std::size_t kStretch = 4096;
+  std::vector<std::uint64_t> best(kStretch);
+  for (std::size_t start = i; start < n; start += kStretch) {
+    const std::size_t end = std::min(n, start + kStretch);
+    std::fill(best.begin(), best.end(), 0);
+    for (int length = kLongestContext; length > 0; --length) {
+      std::uint32_t stretchHistory = history;
+      for (std::size_t j = start; j < end; ++j) {
+        stretchHistory = (stretchHistory << 1) | s.bits[j - 1];
+        std::uint32_t* pair = table.Pair(length, stretchHistory);
+        const std::uint64_t guess = PackedGuess(pair, length);
+        best[j - start] = std::max(best[j - start], guess);
+        pair[s.bits[j]] += guess != 0;
       }
     }
-    if (guessed && prediction == bit) record.Right();
-    else record.Wrong();
+    for (std::size_t j = start; j < end; ++j) {
+      history = (history << 1) | s.bits[j - 1];
+      record.Add(best[j - start] != 0 && (best[j - start] & 1) == s.bits[j]);
+    }
   }
   return PredictionEstimate(record.correct, static_cast<std::int64_t>(n - kLongestContext - 1),
                             record.longestRun, 2);

@@ -30,92 +30,122 @@ struct RepeatCounts {
   std::vector<std::uint64_t> equalPairs;
 };
 
-// neighbours[i]: the common prefix length of the i-th and (i-1)-th suffix in
-// sorted order, for i from 1; a group of suffixes sharing W bits is a run of
-// entries at least W. The groups nest, so one stack pass visits each: a
-// group of `size` suffixes whose own common length is `depth` and whose
+// Takes the common prefix lengths of sorted neighbours in order (the i-th
+// and (i-1)-th suffix, for i from 1); a group of suffixes sharing W bits is a
+// run of lengths at least W. The groups nest, so one stack pass visits each:
+// a group of `size` suffixes whose own common length is `depth` and whose
 // enclosing group's is `outer` is the group for every W in (outer, depth].
-RepeatCounts CountRepeats(const std::vector<std::uint32_t>& neighbours) {
-  const std::size_t n = neighbours.size();
-  RepeatCounts r;
-  for (std::size_t i = 1; i < n; ++i) r.longest = std::max<std::size_t>(r.longest, neighbours[i]);
-  std::vector<std::int64_t> largestAtDepth(r.longest + 2, 1);
-  std::vector<std::int64_t> pairsFrom(r.longest + 2, 0);  // differences over W
+class RepeatCounter {
+ public:
+  void Add(std::uint32_t depth) {
+    ++seen_;
+    Close(depth);
+  }
+
+  RepeatCounts Finish() {
+    ++seen_;
+    Close(0);
+    RepeatCounts r;
+    r.longest = longest_;
+    r.mostCommon.assign(longest_ + 2, 1);
+    r.equalPairs.assign(longest_ + 2, 0);
+    largestAtDepth_.resize(longest_ + 2, 1);
+    pairsFrom_.resize(longest_ + 2, 0);
+    std::int64_t largest = 1;
+    for (std::size_t w = longest_; w >= 1; --w) {
+      largest = std::max(largest, largestAtDepth_[w]);
+      r.mostCommon[w] = largest;
+    }
+    std::int64_t pairs = 0;
+    for (std::size_t w = 1; w <= longest_; ++w) {
+      pairs += pairsFrom_[w];
+      r.equalPairs[w] = static_cast<std::uint64_t>(pairs);
+    }
+    return r;
+  }
+
+ private:
   struct Open {
     std::uint32_t depth;
     std::size_t first;
   };
-  std::vector<Open> stack{{0, 0}};
-  for (std::size_t i = 1; i <= n; ++i) {
-    const std::uint32_t depth = i < n ? neighbours[i] : 0;
+
+  void Close(std::uint32_t depth) {
+    const std::size_t i = seen_;  // the entry just taken is the i-th
     std::size_t first = i - 1;
-    while (depth < stack.back().depth) {
-      const Open group = stack.back();
-      stack.pop_back();
+    while (depth < stack_.back().depth) {
+      const Open group = stack_.back();
+      stack_.pop_back();
       const auto size = static_cast<std::int64_t>(i - group.first);
-      const std::uint32_t outer = std::max(depth, stack.back().depth);
-      largestAtDepth[group.depth] = std::max(largestAtDepth[group.depth], size);
-      pairsFrom[outer + 1] += size * (size - 1) / 2;
-      pairsFrom[group.depth + 1] -= size * (size - 1) / 2;
+      const std::uint32_t outer = std::max(depth, stack_.back().depth);
+      if (group.depth + 2 > largestAtDepth_.size()) {
+        largestAtDepth_.resize(group.depth + 2, 1);
+        pairsFrom_.resize(group.depth + 2, 0);
+      }
+      largestAtDepth_[group.depth] = std::max(largestAtDepth_[group.depth], size);
+      pairsFrom_[outer + 1] += size * (size - 1) / 2;
+      pairsFrom_[group.depth + 1] -= size * (size - 1) / 2;
       first = group.first;
     }
-    if (depth > stack.back().depth) stack.push_back({depth, first});
+    if (depth > stack_.back().depth) stack_.push_back({depth, first});
+    longest_ = std::max<std::size_t>(longest_, depth);
   }
-  r.mostCommon.assign(r.longest + 2, 1);
-  r.equalPairs.assign(r.longest + 2, 0);
-  std::int64_t largest = 1;
-  for (std::size_t w = r.longest; w >= 1; --w) {
-    largest = std::max(largest, largestAtDepth[w]);
-    r.mostCommon[w] = largest;
-  }
-  std::int64_t pairs = 0;
-  for (std::size_t w = 1; w <= r.longest; ++w) {
-    pairs += pairsFrom[w];
-    r.equalPairs[w] = static_cast<std::uint64_t>(pairs);
-  }
-  return r;
-}
 
-// Neighbour lengths from sorting by the first 64 bits; false if two
+  std::size_t seen_ = 0;
+  std::size_t longest_ = 0;
+  std::vector<Open> stack_{{0, 0}};
+  std::vector<std::int64_t> largestAtDepth_;
+  std::vector<std::int64_t> pairsFrom_;  // differences over W
+};
+
+// Counts from sorting by the first 64 bits; false if two
 // neighbours agree on all 64 and both go on, so the order may be wrong.
-bool NeighboursWithin64(const NoiseBitString& s, std::vector<std::uint32_t>& neighbours) {
+// Positions are spread into buckets by their top 16 bits; each bucket is
+// then sorted on its own with its windows at hand, and its neighbours
+// measured while they are.
+bool CountWithin64(const NoiseBitString& s, RepeatCounter& counter) {
   const std::size_t n = s.count;
-  struct Window {
-    std::uint64_t bits;
+  std::vector<std::uint32_t> bucketStart((1 << 16) + 1, 0);
+  for (std::size_t i = 0; i < n; ++i) ++bucketStart[(OrderedWindow(s, i) >> 48) + 1];
+  for (std::size_t b = 1; b < bucketStart.size(); ++b) bucketStart[b] += bucketStart[b - 1];
+  std::vector<std::uint32_t> bucketed(n);
+  std::vector<std::uint32_t> next(bucketStart.begin(), bucketStart.end() - 1);
+  for (std::size_t i = 0; i < n; ++i) bucketed[next[OrderedWindow(s, i) >> 48]++] = static_cast<std::uint32_t>(i);
+
+  struct Suffix {
+    std::uint64_t window;
     std::uint32_t first;
   };
   // A shorter suffix sorts before a longer one with the same padded window:
   // it is a prefix of it.
-  const auto before = [](const Window& a, const Window& b) {
-    return a.bits != b.bits ? a.bits < b.bits : a.first > b.first;
+  const auto before = [](const Suffix& a, const Suffix& b) {
+    return a.window != b.window ? a.window < b.window : a.first > b.first;
   };
-  std::vector<std::uint32_t> bucketStart((1 << 16) + 1, 0);
-  for (std::size_t i = 0; i < n; ++i) ++bucketStart[(OrderedWindow(s, i) >> 48) + 1];
-  for (std::size_t b = 1; b < bucketStart.size(); ++b) bucketStart[b] += bucketStart[b - 1];
-  std::vector<Window> sorted(n);
-  std::vector<std::uint32_t> next(bucketStart.begin(), bucketStart.end() - 1);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint64_t bits = OrderedWindow(s, i);
-    sorted[next[bits >> 48]++] = {bits, static_cast<std::uint32_t>(i)};
-  }
+  std::vector<Suffix> bucket;
+  Suffix previous{0, 0};
   for (std::size_t b = 0; b + 1 < bucketStart.size(); ++b) {
-    if (bucketStart[b + 1] - bucketStart[b] > 1)
-      std::sort(sorted.begin() + bucketStart[b], sorted.begin() + bucketStart[b + 1], before);
-  }
-  neighbours.assign(n, 0);
-  for (std::size_t i = 1; i < n; ++i) {
-    const Window& a = sorted[i - 1];
-    const Window& b = sorted[i];
-    const std::size_t shorter = n - std::max(a.first, b.first);
-    if (a.bits == b.bits && shorter > 64) return false;
-    const auto agree = static_cast<std::size_t>(std::countl_zero(a.bits ^ b.bits));
-    neighbours[i] = static_cast<std::uint32_t>(std::min(agree, shorter));
+    bucket.clear();
+    for (std::size_t k = bucketStart[b]; k < bucketStart[b + 1]; ++k)
+      bucket.push_back({OrderedWindow(s, bucketed[k]), bucketed[k]});
+    std::sort(bucket.begin(), bucket.end(), before);
+    for (std::size_t k = 0; k < bucket.size(); ++k) {
+      const std::size_t rank = bucketStart[b] + k;
+      const Suffix& current = bucket[k];
+      if (rank > 0) {
+        const std::size_t shorter = n - std::max(previous.first, current.first);
+        if (previous.window == current.window && shorter > 64) return false;
+        const auto agree = static_cast<std::size_t>(std::countl_zero(previous.window ^ current.window));
+        counter.Add(static_cast<std::uint32_t>(std::min(agree, shorter)));
+      }
+      previous = current;
+    }
   }
   return true;
 }
 
-// Neighbour lengths over the full suffix array (Kasai's linear pass).
-std::vector<std::uint32_t> NeighboursFromSuffixArray(const NoiseBitString& s) {
+// Counts over the full suffix array, its neighbour lengths by Kasai's
+// linear pass.
+RepeatCounts CountFromSuffixArray(const NoiseBitString& s) {
   const std::size_t n = s.count;
   const std::vector<std::int32_t> order = SortSuffixes(s);
   std::vector<std::uint32_t> rank(n);
@@ -132,7 +162,9 @@ std::vector<std::uint32_t> NeighboursFromSuffixArray(const NoiseBitString& s) {
     neighbours[rank[i]] = static_cast<std::uint32_t>(common);
     if (common > 0) --common;
   }
-  return neighbours;
+  RepeatCounter counter;
+  for (std::size_t i = 1; i < n; ++i) counter.Add(neighbours[i]);
+  return counter.Finish();
 }
 
 double UpperBoundEstimate(long double p, std::size_t n) {
@@ -146,9 +178,8 @@ TupleEstimates EstimateFromTuples(const NoiseBitString& s) {
   TupleEstimates e;
   const std::size_t n = s.count;
   if (n < 2) return e;
-  std::vector<std::uint32_t> neighbours;
-  if (!NeighboursWithin64(s, neighbours)) neighbours = NeighboursFromSuffixArray(s);
-  const RepeatCounts r = CountRepeats(neighbours);
+  RepeatCounter counter;
+  const RepeatCounts r = CountWithin64(s, counter) ? counter.Finish() : CountFromSuffixArray(s);
 
   // t: the longest length whose most common substring occurs 35 times.
   std::size_t t = 0;
