@@ -60,32 +60,22 @@ struct ModelGuesses {
   std::vector<std::uint64_t> guessed, right;  // bit i: at bit i
 };
 
-void RunContextModel(const NoiseBitString& s, int d, ContextCounts& table, ModelGuesses& out) {
-  constexpr std::uint32_t kMaxEntries = 100000;
-  const std::size_t n = s.count;
-  const auto length = static_cast<std::size_t>(d) + 1;
-  std::uint32_t history = 0;
-  for (std::size_t i = 0; i < length; ++i) history = (history << 1) | s.bits[i];
-  table.Pair(d + 1, history)[s.bits[length]] = 1;
-  std::uint32_t entries = 1;
-  out.guessed.assign(n / 64 + 1, 0);
-  out.right.assign(n / 64 + 1, 0);
+// One model's state while it runs through the string.
+struct ContextModel {
+  static constexpr std::uint32_t kMaxEntries = 100000;
+  int length = 0;
+  std::uint32_t entries = 0;
   std::uint64_t guessedWord = 0, rightWord = 0;
-  history = 0;
-  for (std::size_t i = 1; i < length; ++i) history = (history << 1) | s.bits[i];
-  for (std::size_t i = length + 1; i < n; ++i) {
-    history = (history << 1) | s.bits[i - 1];
-    const unsigned bit = s.bits[i];
-    std::uint32_t* pair = table.Pair(d + 1, history);
+  ModelGuesses* out = nullptr;
+
+  // Bit i follows the context that history ends with.
+  void Step(ContextCounts& table, std::uint32_t history, std::size_t i, unsigned bit) {
+    std::uint32_t* pair = table.Pair(length, history);
     const std::uint64_t seen = (pair[0] | pair[1]) != 0 ? 1 : 0;
     const std::uint64_t guess = pair[1] >= pair[0] ? 1 : 0;
     guessedWord |= seen << (i % 64);
     rightWord |= (seen & (guess == bit ? 1u : 0u)) << (i % 64);
-    if (i % 64 == 63) {
-      out.guessed[i / 64] = guessedWord;
-      out.right[i / 64] = rightWord;
-      guessedWord = rightWord = 0;
-    }
+    if (i % 64 == 63) Flush(i);
     // A new follower, and a context never seen (a new follower of nothing),
     // count against the cap.
     const bool fresh = pair[bit] == 0;
@@ -93,8 +83,50 @@ void RunContextModel(const NoiseBitString& s, int d, ContextCounts& table, Model
     entries += fresh && count;
     pair[bit] += count;
   }
-  out.guessed[(n - 1) / 64] |= guessedWord;
-  out.right[(n - 1) / 64] |= rightWord;
+
+  void Flush(std::size_t i) {
+    out->guessed[i / 64] |= guessedWord;
+    out->right[i / 64] |= rightWord;
+    guessedWord = rightWord = 0;
+  }
+};
+
+// Runs the models of 1 + first, 5 + first, 9 + first and 13 + first bits side
+// by side: each one's next guess waits on its own count just updated, and
+// four such chains keep the processor busy where one would not.
+void RunContextModels(const NoiseBitString& s, int first, ContextCounts& table,
+                      std::array<ModelGuesses, kLongestContext>& guesses) {
+  const std::size_t n = s.count;
+  constexpr int kSideBySide = 4;
+  std::array<ContextModel, kSideBySide> models;
+  std::uint32_t history = 0;
+  for (int m = 0; m < kSideBySide; ++m) {
+    ContextModel& model = models[static_cast<std::size_t>(m)];
+    model.length = first + 1 + 4 * m;
+    model.out = &guesses[static_cast<std::size_t>(model.length - 1)];
+    model.out->guessed.assign(n / 64 + 1, 0);
+    model.out->right.assign(n / 64 + 1, 0);
+    // The string's own first context of this length, and its follower.
+    const auto length = static_cast<std::size_t>(model.length);
+    history = 0;
+    for (std::size_t i = 0; i < length; ++i) history = (history << 1) | s.bits[i];
+    table.Pair(model.length, history)[s.bits[length]] = 1;
+    model.entries = 1;
+  }
+  // The model of `length` bits guesses from bit length + 1 on.
+  history = s.bits[0];
+  std::size_t i = 2;
+  for (; i < n && i <= kLongestContext; ++i) {
+    history = (history << 1) | s.bits[i - 1];
+    for (ContextModel& model : models) {
+      if (i >= static_cast<std::size_t>(model.length) + 1) model.Step(table, history, i, s.bits[i]);
+    }
+  }
+  for (; i < n; ++i) {
+    history = (history << 1) | s.bits[i - 1];
+    for (ContextModel& model : models) model.Step(table, history, i, s.bits[i]);
+  }
+  for (ContextModel& model : models) model.Flush(n - 1);
 }
 
 }  // namespace
@@ -104,7 +136,7 @@ double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
   if (n < kLongestContext + 2) return -1;
   ContextCounts table;
   std::array<ModelGuesses, kLongestContext> models;
-  for (int d = 0; d < kLongestContext; ++d) RunContextModel(s, d, table, models[static_cast<std::size_t>(d)]);
+  for (int first = 0; first < 4; ++first) RunContextModels(s, first, table, models);
 
   // The leader always holds the best score, and only a model within one of
   // it can take the lead; so 64 bits at a time, models more than 65 behind

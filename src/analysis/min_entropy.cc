@@ -7,25 +7,25 @@
 
 namespace quorlix {
 
-// Two threads, split so that each carries about half of the time: the
-// dictionary predictors on one, everything else on the other.
+// Two threads, split so that each carries about half of the time (measured
+// on 1,000,000 noise bits): LZ78Y and Lag on one, the rest on the other.
 MinEntropyEstimates EstimateMinEntropy(const std::uint8_t* bits, std::size_t bitCount) {
   const NoiseBitString s = MakeNoiseBitString(bits, bitCount);
   MinEntropyEstimates e;
-  std::thread dictionaries([&] {
-    e.multiMarkovModelWithCounting = MultiMarkovModelWithCountingEstimate(s);
+  std::thread second([&] {
     e.lz78y = Lz78yEstimate(s);
+    e.lag = LagEstimate(s);
   });
+  const TupleEstimates tuples = EstimateFromTuples(s);
+  e.tTuple = tuples.tTuple;
+  e.longestRepeatedSubstring = tuples.longestRepeatedSubstring;
+  e.multiMarkovModelWithCounting = MultiMarkovModelWithCountingEstimate(s);
+  e.multiMostCommonInWindow = MultiMostCommonInWindowEstimate(s);
   e.mostCommonValue = MostCommonValueEstimate(s);
   e.collision = CollisionEstimate(s);
   e.markov = MarkovEstimate(s);
   e.compression = CompressionEstimate(s);
-  const TupleEstimates tuples = EstimateFromTuples(s);
-  e.tTuple = tuples.tTuple;
-  e.longestRepeatedSubstring = tuples.longestRepeatedSubstring;
-  e.multiMostCommonInWindow = MultiMostCommonInWindowEstimate(s);
-  e.lag = LagEstimate(s);
-  dictionaries.join();
+  second.join();
   return e;
 }
 
