@@ -4,9 +4,12 @@
 // file).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 
+#include "support/random_bytes.h"
 #include "support/reference_run.h"
 #include "support/temp_dir.h"
 #include "support/test_device.h"
@@ -85,6 +88,51 @@ TEST(HealthTests, OutputOfRealisticLineInNoisePassesTheAssessment) {
   ToolResult verdict = RunTool(assess);
   EXPECT_EQ(verdict.exitStatus, 0) << verdict.out << verdict.err;
   EXPECT_TRUE(verdict.out.ends_with("verdict: nothing looks wrong\n")) << verdict.out;
+}
+
+TEST(Assess, TakesAnyFileNameAndTellsAFailedToolFromASuspiciousFile) {
+  // A name that would break out of quotes, or pass for an option; a tool
+  // that fails must not read as the verdict "suspicious" (1), nor leave
+  // anything beside the file.
+  const struct {
+    const char* name;
+    bool plotFails;
+    int status;
+  } cases[] = {
+      {"it's \"odd\" $HOME `x`", false, 0},
+      {"-looks like an option", false, 0},
+      {"it's plotted by a failing gnuplot", true, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir folder;
+    const Bytes random = RandomBytes(30000, 7);
+    WriteTextFile(folder.path + "/" + c.name, std::string(random.begin(), random.end()));
+    std::string path = "/usr/bin:/bin";
+    if (c.plotFails) {
+      std::filesystem::create_directory(folder.path + "/bin");
+      WriteTextFile(folder.path + "/bin/gnuplot", "#!/bin/sh\nexit 1\n");
+      std::filesystem::permissions(folder.path + "/bin/gnuplot", std::filesystem::perms::owner_all);
+      path = folder.path + "/bin:" + path;
+    }
+    ToolInvocation assess;
+    assess.binary = "/usr/bin/env";
+    assess.args = {"PATH=" + path, "bash", SourceDir() + "/scripts/assess",
+                   folder.path + "/" + c.name};
+    assess.home = folder.path;
+    const ToolResult verdict = RunTool(assess);
+
+    EXPECT_EQ(verdict.exitStatus, c.status) << verdict.out << verdict.err;
+    std::set<std::string> expected = {c.name};
+    if (c.status == 0) {
+      EXPECT_TRUE(verdict.out.ends_with("verdict: nothing looks wrong\n")) << verdict.out;
+      expected.insert(std::string(c.name) + ".png");
+    } else {
+      EXPECT_EQ(verdict.err, "assess: a tool failed; nothing was judged\n");
+    }
+    if (c.plotFails) expected.insert("bin");
+    EXPECT_EQ(ListFolder(folder.path), expected);
+  }
 }
 
 }  // namespace
