@@ -1,8 +1,6 @@
 // The suffix array of a string of noise bits, for the tuple estimates when
-// the string repeats itself over more than 64 bits. Where libdivsufsort is
-// installed it builds the array; elsewhere (the Windows cross-build, which
-// has no such library) a comparison sort of the suffixes does, which gives
-// the same array but slows down badly on strings made of long repeats.
+// the string repeats itself over more than 64 bits. libdivsufsort builds it
+// in time that stays near linear even for strings made of long repeats.
 #ifndef QUORLIX_ANALYSIS_SUFFIX_SORT_H_
 #define QUORLIX_ANALYSIS_SUFFIX_SORT_H_
 
