@@ -35,6 +35,7 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
   std::vector<std::string> argv = {invocation.binary};
   argv.insert(argv.end(), invocation.args.begin(), invocation.args.end());
   std::vector<std::string> env = {"HOME=" + invocation.home, "PATH=/usr/bin:/bin", "LANG=C"};
+  env.insert(env.end(), invocation.environment.begin(), invocation.environment.end());
   // A sanitizer build's settings reach the tool too.
   for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
     if (const char* value = getenv(name)) env.push_back(std::string(name) + "=" + value);

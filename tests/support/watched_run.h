@@ -21,6 +21,7 @@ struct WatchedInvocation {
   std::string binary = QuorlixBinary();
   std::vector<std::string> args;  // without the program name
   std::string home;
+  std::vector<std::string> environment;  // NAME=VALUE entries beyond HOME, PATH and LANG
   std::string workingFolder;  // empty: the test's own
   // hook(child) runs once, as soon as the standard output contains this text.
   std::string hookWhenOutputHas;

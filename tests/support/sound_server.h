@@ -1,0 +1,52 @@
+// A private PipeWire sound server with its pulse service for one test,
+// started through tests/support/sound_server.sh: its own runtime folder,
+// HOME and session bus, a graph at a chosen rate whose default capture
+// device records synthetic noise or silence. Every process it starts is
+// ended when the object goes, and dies with the test process should that be
+// killed. A test skips when skipReason says that the server's programs are
+// missing here, and fails on an error starting one that is installed.
+#ifndef QUORLIX_TESTS_SUPPORT_SOUND_SERVER_H_
+#define QUORLIX_TESTS_SUPPORT_SOUND_SERVER_H_
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace quorlix::testing {
+
+enum class ServerInput { kNoise, kSilence };
+
+class SoundServer {
+ public:
+  SoundServer(int graphRate, ServerInput input);
+  ~SoundServer();
+  SoundServer(const SoundServer&) = delete;
+  SoundServer& operator=(const SoundServer&) = delete;
+
+  // Which program is missing, if any, or why the server cannot serve the
+  // tool here.
+  const std::string& skipReason() const { return skipReason_; }
+  // Empty when the server is up; otherwise why it did not start.
+  const std::string& error() const { return error_; }
+  // NAME=VALUE entries a client needs to reach the server.
+  const std::vector<std::string>& clientEnvironment() const { return clientEnvironment_; }
+  // The PipeWire daemon, and the pulse service in front of it.
+  pid_t pipewirePid() const { return pipewirePid_; }
+  pid_t pulsePid() const { return pulsePid_; }
+
+ private:
+  TempDir dir_;
+  pid_t script_ = -1;
+  std::string skipReason_;
+  std::string error_;
+  std::vector<std::string> clientEnvironment_;
+  pid_t pipewirePid_ = -1;
+  pid_t pulsePid_ = -1;
+};
+
+}  // namespace quorlix::testing
+
+#endif  // QUORLIX_TESTS_SUPPORT_SOUND_SERVER_H_
