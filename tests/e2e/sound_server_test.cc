@@ -119,7 +119,9 @@ TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
       {kPipeWire, Fault::kKilled, false, kNoDevice, seconds(5)},
       {kPulse, Fault::kKilled, false, kNoDevice, seconds(5)},
       {kPipeWire, Fault::kFrozen, true, "Capture timed out", seconds(20)},
+      {kPulse, Fault::kFrozen, true, "Capture timed out", seconds(20)},
       {kPipeWire, Fault::kFrozen, false, "Capture timed out", seconds(20)},
+      {kPulse, Fault::kFrozen, false, kNoDevice, seconds(20)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.plugin.name) + (c.fault == Fault::kKilled ? ", killed" : ", frozen") +
