@@ -28,6 +28,14 @@ struct ContextCounts {
     const std::uint32_t context = history & ((1u << length) - 1);
     return &counts[2 * ((std::size_t{1} << length) - 2 + context)];
   }
+
+  // The same with the length fixed when compiled, for the inner loops.
+  template <int kLength>
+  std::uint32_t* Pair(std::uint32_t history) {
+    constexpr std::uint32_t kMask = (1u << kLength) - 1;
+    constexpr std::size_t kFirst = (std::size_t{1} << kLength) - 2;
+    return &counts[2 * (kFirst + (history & kMask))];
+  }
 };
 
 // The followed predictor's record, kept without branching on its guesses,
@@ -62,27 +70,9 @@ struct ModelGuesses {
 
 // One model's state while it runs through the string.
 struct ContextModel {
-  static constexpr std::uint32_t kMaxEntries = 100000;
-  int length = 0;
-  std::uint32_t entries = 0;
+  std::uint32_t entries = 1;  // the string's first context and its follower
   std::uint64_t guessedWord = 0, rightWord = 0;
   ModelGuesses* out = nullptr;
-
-  // Bit i follows the context that history ends with.
-  void Step(ContextCounts& table, std::uint32_t history, std::size_t i, unsigned bit) {
-    std::uint32_t* pair = table.Pair(length, history);
-    const std::uint64_t seen = (pair[0] | pair[1]) != 0 ? 1 : 0;
-    const std::uint64_t guess = pair[1] >= pair[0] ? 1 : 0;
-    guessedWord |= seen << (i % 64);
-    rightWord |= (seen & (guess == bit ? 1u : 0u)) << (i % 64);
-    if (i % 64 == 63) Flush(i);
-    // A new follower, and a context never seen (a new follower of nothing),
-    // count against the cap.
-    const bool fresh = pair[bit] == 0;
-    const bool count = !fresh || entries < kMaxEntries;
-    entries += fresh && count;
-    pair[bit] += count;
-  }
 
   void Flush(std::size_t i) {
     out->guessed[i / 64] |= guessedWord;
@@ -91,40 +81,66 @@ struct ContextModel {
   }
 };
 
-// Runs the models of 1 + first, 5 + first, 9 + first and 13 + first bits side
-// by side: each one's next guess waits on its own count just updated, and
-// four such chains keep the processor busy where one would not.
-void RunContextModels(const NoiseBitString& s, int first, ContextCounts& table,
+// The model of kLength bits at bit i, which follows the context that
+// history ends with.
+template <int kLength>
+void StepModel(ContextModel& model, ContextCounts& table, std::uint32_t history, std::size_t i,
+               unsigned bit) {
+  std::uint32_t* pair = table.Pair<kLength>(history);
+  const std::uint64_t seen = (pair[0] | pair[1]) != 0 ? 1 : 0;
+  const std::uint64_t guess = pair[1] >= pair[0] ? 1 : 0;
+  model.guessedWord |= seen << (i % 64);
+  model.rightWord |= (seen & (guess == bit ? 1u : 0u)) << (i % 64);
+  if (i % 64 == 63) model.Flush(i);
+  if constexpr (kLength == kLongestContext) {
+    // A new follower, and a context never seen (a new follower of nothing),
+    // count against the cap, which only this model can reach.
+    constexpr std::uint32_t kMaxEntries = 100000;
+    const bool fresh = pair[bit] == 0;
+    const bool count = !fresh || model.entries < kMaxEntries;
+    model.entries += fresh && count;
+    pair[bit] += count;
+  } else {
+    ++pair[bit];
+  }
+}
+
+// Runs the models of kFirst, kFirst + 4, kFirst + 8 and kFirst + 12 bits
+// side by side: each one's next guess waits on its own count just updated,
+// and four such chains keep the processor busy where one would not.
+template <int kFirst>
+void RunContextModels(const NoiseBitString& s, ContextCounts& table,
                       std::array<ModelGuesses, kLongestContext>& guesses) {
   const std::size_t n = s.count;
-  constexpr int kSideBySide = 4;
-  std::array<ContextModel, kSideBySide> models;
-  std::uint32_t history = 0;
-  for (int m = 0; m < kSideBySide; ++m) {
+  std::array<ContextModel, 4> models;
+  for (int m = 0; m < 4; ++m) {
+    const int length = kFirst + 4 * m;
     ContextModel& model = models[static_cast<std::size_t>(m)];
-    model.length = first + 1 + 4 * m;
-    model.out = &guesses[static_cast<std::size_t>(model.length - 1)];
+    model.out = &guesses[static_cast<std::size_t>(length - 1)];
     model.out->guessed.assign(n / 64 + 1, 0);
     model.out->right.assign(n / 64 + 1, 0);
     // The string's own first context of this length, and its follower.
-    const auto length = static_cast<std::size_t>(model.length);
-    history = 0;
-    for (std::size_t i = 0; i < length; ++i) history = (history << 1) | s.bits[i];
-    table.Pair(model.length, history)[s.bits[length]] = 1;
-    model.entries = 1;
+    std::uint32_t first = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(length); ++i) first = (first << 1) | s.bits[i];
+    table.Pair(length, first)[s.bits[static_cast<std::size_t>(length)]] = 1;
   }
-  // The model of `length` bits guesses from bit length + 1 on.
-  history = s.bits[0];
+  // The model of m bits guesses from bit m + 1 on.
+  const auto step = [&](std::uint32_t history, std::size_t i, bool all) {
+    const unsigned bit = s.bits[i];
+    if (all || i >= kFirst + 1) StepModel<kFirst>(models[0], table, history, i, bit);
+    if (all || i >= kFirst + 5) StepModel<kFirst + 4>(models[1], table, history, i, bit);
+    if (all || i >= kFirst + 9) StepModel<kFirst + 8>(models[2], table, history, i, bit);
+    if (all || i >= kFirst + 13) StepModel<kFirst + 12>(models[3], table, history, i, bit);
+  };
+  std::uint32_t history = s.bits[0];
   std::size_t i = 2;
   for (; i < n && i <= kLongestContext; ++i) {
     history = (history << 1) | s.bits[i - 1];
-    for (ContextModel& model : models) {
-      if (i >= static_cast<std::size_t>(model.length) + 1) model.Step(table, history, i, s.bits[i]);
-    }
+    step(history, i, false);
   }
   for (; i < n; ++i) {
     history = (history << 1) | s.bits[i - 1];
-    for (ContextModel& model : models) model.Step(table, history, i, s.bits[i]);
+    step(history, i, true);
   }
   for (ContextModel& model : models) model.Flush(n - 1);
 }
@@ -136,7 +152,10 @@ double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
   if (n < kLongestContext + 2) return -1;
   ContextCounts table;
   std::array<ModelGuesses, kLongestContext> models;
-  for (int first = 0; first < 4; ++first) RunContextModels(s, first, table, models);
+  RunContextModels<1>(s, table, models);
+  RunContextModels<2>(s, table, models);
+  RunContextModels<3>(s, table, models);
+  RunContextModels<4>(s, table, models);
 
   // The leader always holds the best score, and only a model within one of
   // it can take the lead; so 64 bits at a time, models more than 65 behind
@@ -187,6 +206,31 @@ std::uint64_t PackedGuess(const std::uint32_t* pair, int length) {
   return count != 0 ? packed : 0;
 }
 
+// One stretch of bits [start, end) through the lengths kLongest down to
+// kLongest - 3, history being the bits before start; best[j - start] keeps
+// the best guess at bit j so far.
+template <int kLength>
+std::uint64_t CountFollower(ContextCounts& table, std::uint32_t history, unsigned bit) {
+  std::uint32_t* pair = table.Pair<kLength>(history);
+  const std::uint64_t guess = PackedGuess(pair, kLength);
+  pair[bit] += guess != 0;
+  return guess;
+}
+
+template <int kLongest>
+void CountStretch(const NoiseBitString& s, ContextCounts& table, std::uint32_t history,
+                  std::size_t start, std::size_t end, std::uint64_t* best) {
+  for (std::size_t j = start; j < end; ++j) {
+    history = (history << 1) | s.bits[j - 1];
+    const unsigned bit = s.bits[j];
+    const std::uint64_t a = CountFollower<kLongest>(table, history, bit);
+    const std::uint64_t b = CountFollower<kLongest - 1>(table, history, bit);
+    const std::uint64_t c = CountFollower<kLongest - 2>(table, history, bit);
+    const std::uint64_t d = CountFollower<kLongest - 3>(table, history, bit);
+    best[j - start] = std::max({best[j - start], a, b, c, d});
+  }
+}
+
 }  // namespace
 
 double Lz78yEstimate(const NoiseBitString& s) {
@@ -225,21 +269,10 @@ double Lz78yEstimate(const NoiseBitString& s) {
   for (std::size_t start = i; start < n; start += kStretch) {
     const std::size_t end = std::min(n, start + kStretch);
     std::fill(best.begin(), best.end(), 0);
-    for (int longest = kLongestContext; longest > 0; longest -= 4) {
-      std::uint32_t stretchHistory = history;
-      for (std::size_t j = start; j < end; ++j) {
-        stretchHistory = (stretchHistory << 1) | s.bits[j - 1];
-        const unsigned bit = s.bits[j];
-        std::uint64_t guess = best[j - start];
-        for (int length = longest; length > longest - 4; --length) {
-          std::uint32_t* pair = table.Pair(length, stretchHistory);
-          const std::uint64_t lengthGuess = PackedGuess(pair, length);
-          guess = std::max(guess, lengthGuess);
-          pair[bit] += lengthGuess != 0;
-        }
-        best[j - start] = guess;
-      }
-    }
+    CountStretch<16>(s, table, history, start, end, best.data());
+    CountStretch<12>(s, table, history, start, end, best.data());
+    CountStretch<8>(s, table, history, start, end, best.data());
+    CountStretch<4>(s, table, history, start, end, best.data());
     for (std::size_t j = start; j < end; ++j) {
       history = (history << 1) | s.bits[j - 1];
       record.Add(best[j - start] != 0 && (best[j - start] & 1) == s.bits[j]);
