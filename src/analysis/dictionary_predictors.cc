@@ -68,30 +68,30 @@ struct ModelGuesses {
   std::vector<std::uint64_t> guessed, right;  // bit i: at bit i
 };
 
-// One model's state while it runs through the string.
+// One model's state while it runs through the string: its guesses and
+// whether it made them, a bit per bit of the string, gathered a word at a
+// time; whether a guess was right is read off the string's own word then.
 struct ContextModel {
   std::uint32_t entries = 1;  // the string's first context and its follower
-  std::uint64_t guessedWord = 0, rightWord = 0;
+  std::uint64_t guessedWord = 0, guessWord = 0;
   ModelGuesses* out = nullptr;
 
-  void Flush(std::size_t i) {
+  void Flush(const NoiseBitString& s, std::size_t i) {
     out->guessed[i / 64] |= guessedWord;
-    out->right[i / 64] |= rightWord;
-    guessedWord = rightWord = 0;
+    out->right[i / 64] |= guessedWord & ~(guessWord ^ s.words[i / 64]);
+    guessedWord = guessWord = 0;
   }
 };
 
 // The model of kLength bits at bit i, which follows the context that
 // history ends with.
 template <int kLength>
-void StepModel(ContextModel& model, ContextCounts& table, std::uint32_t history, std::size_t i,
-               unsigned bit) {
+void StepModel(const NoiseBitString& s, ContextModel& model, ContextCounts& table,
+               std::uint32_t history, std::size_t i, unsigned bit) {
   std::uint32_t* pair = table.Pair<kLength>(history);
-  const std::uint64_t seen = (pair[0] | pair[1]) != 0 ? 1 : 0;
-  const std::uint64_t guess = pair[1] >= pair[0] ? 1 : 0;
-  model.guessedWord |= seen << (i % 64);
-  model.rightWord |= (seen & (guess == bit ? 1u : 0u)) << (i % 64);
-  if (i % 64 == 63) model.Flush(i);
+  model.guessedWord |= std::uint64_t{(pair[0] | pair[1]) != 0} << (i % 64);
+  model.guessWord |= std::uint64_t{pair[1] >= pair[0]} << (i % 64);
+  if (i % 64 == 63) model.Flush(s, i);
   if constexpr (kLength == kLongestContext) {
     // A new follower, and a context never seen (a new follower of nothing),
     // count against the cap, which only this model can reach.
@@ -127,10 +127,10 @@ void RunContextModels(const NoiseBitString& s, ContextCounts& table,
   // The model of m bits guesses from bit m + 1 on.
   const auto step = [&](std::uint32_t history, std::size_t i, bool all) {
     const unsigned bit = s.bits[i];
-    if (all || i >= kFirst + 1) StepModel<kFirst>(models[0], table, history, i, bit);
-    if (all || i >= kFirst + 5) StepModel<kFirst + 4>(models[1], table, history, i, bit);
-    if (all || i >= kFirst + 9) StepModel<kFirst + 8>(models[2], table, history, i, bit);
-    if (all || i >= kFirst + 13) StepModel<kFirst + 12>(models[3], table, history, i, bit);
+    if (all || i >= kFirst + 1) StepModel<kFirst>(s, models[0], table, history, i, bit);
+    if (all || i >= kFirst + 5) StepModel<kFirst + 4>(s, models[1], table, history, i, bit);
+    if (all || i >= kFirst + 9) StepModel<kFirst + 8>(s, models[2], table, history, i, bit);
+    if (all || i >= kFirst + 13) StepModel<kFirst + 12>(s, models[3], table, history, i, bit);
   };
   std::uint32_t history = s.bits[0];
   std::size_t i = 2;
@@ -142,7 +142,7 @@ void RunContextModels(const NoiseBitString& s, ContextCounts& table,
     history = (history << 1) | s.bits[i - 1];
     step(history, i, true);
   }
-  for (ContextModel& model : models) model.Flush(n - 1);
+  for (ContextModel& model : models) model.Flush(s, n - 1);
 }
 
 }  // namespace
