@@ -19,13 +19,11 @@ namespace {
 struct PredictionRecord {
   std::int64_t correct = 0, run = 0, longestRun = 0;
 
+  // Without branching on the guesses, which are as unpredictable as the bits.
   void Add(bool right) {
-    if (right) {
-      ++correct;
-      if (++run > longestRun) longestRun = run;
-    } else {
-      run = 0;
-    }
+    correct += right;
+    run = right ? run + 1 : 0;
+    longestRun = std::max(longestRun, run);
   }
 };
 
