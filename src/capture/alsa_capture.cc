@@ -146,11 +146,13 @@ CaptureBuffer* CreateBuffer(CaptureObject* object, std::uint32_t) {
 }
 
 // A fresh stream each capture: nothing queued before the capture started
-// can reach it.
+// can reach it. The last capture's stream is stopped here rather than at its
+// end, so that each capture costs one bounded call, not two.
 void StartStream(CaptureObject* object) {
   const int started = CallOnDevice(
       object,
       [](snd_pcm_t* pcm) {
+        snd_pcm_drop(pcm);
         const int prepared = snd_pcm_prepare(pcm);
         return prepared < 0 ? prepared : snd_pcm_start(pcm);
       },
@@ -241,7 +243,6 @@ std::uint32_t Record(CaptureObject* object, CaptureBuffer* buffer, std::uint32_t
   StartStream(object);
   const snd_pcm_uframes_t frames =
       ReadFrames(object, buffer, captureBytes / kFrameBytes, silence, sink, context);
-  CallOnDevice(object, [](snd_pcm_t* pcm) { return snd_pcm_drop(pcm); }, "Capture timed out");
   return static_cast<std::uint32_t>(std::min<snd_pcm_uframes_t>(frames, captureBytes / kFrameBytes) *
                                     kFrameBytes);
 }
