@@ -124,7 +124,8 @@ TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
       {kPulse, Fault::kFrozen, false, kNoDevice, seconds(20)},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.plugin.name) + (c.fault == Fault::kKilled ? ", killed" : ", frozen") +
+    SCOPED_TRACE(std::string(c.plugin.name) +
+                 (c.fault == Fault::kKilled ? ", killed" : ", frozen") +
                  (c.midRun ? " mid-run" : " before the run"));
     SoundServer server(48000, ServerInput::kNoise);
     if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
