@@ -10,6 +10,19 @@
 // that mount, hold file accesses (fanotify) or limit the tool's memory need
 // root and skip without it.
 //
+// The arm64 build runs only part of this file under qemu (scripts/test
+// lists it). These cases stay x86-only: the fanotify ones (FolderDuringTheRun,
+// FileAccess, Device.WhoseNoiseFileIsTruncatedDeliversSilence,
+// Interrupt.WhileTheOutputFileIsOpenedEndsOneWayOrTheOther), as qemu does not
+// carry fanotify for the emulated test; Memory, whose address-space limit
+// would fall on qemu's own reservations; Device.ThatStallsIsEndedByAnInterrupt,
+// which reads where the tool sleeps from /proc and there sees qemu; and
+// Device.WhoseSamplePipeClosesFailsTheCaptureInsteadOfKillingTheRun, which
+// under qemu ends in an assertion inside the arm64 ALSA library's file
+// plugin (snd_pcm_file_drop) instead of the capture failure. The slow
+// PathForms.WithEveryNameOfAKindTakenFailWhereThatKindIsMade and the stress
+// tests are left out for time.
+//
 // Texts provoked elsewhere: the usage text, "Invalid path - ", the ">= 1" and
 // "<=" checks of the counts, "Unable to create DirectSoundCapture8
 // interface" and the warning "Invalid argument - " (command_line_test.cc);
