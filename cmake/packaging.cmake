@@ -20,6 +20,11 @@ else()
   # The ALSA library and the C and C++ runtimes, at the versions the binary
   # was linked against.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # CPack names the machine it runs on; the arm64 cross build is packaged
+  # for the architecture it was built for.
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME quorlix)
