@@ -22,11 +22,21 @@ ToolResult RunTool(const ToolInvocation& invocation) {
 
 std::string QuorlixBinary() { return QUORLIX_BINARY; }
 
+std::string ProbeBinary() { return QUORLIX_PROBE_BINARY; }
+
 std::string SourceDir() { return QUORLIX_SOURCE_DIR; }
 
 ToolResult RunQuorlixBinary(const std::vector<std::string>& args, const std::string& home) {
   ToolInvocation invocation;
   invocation.binary = QuorlixBinary();
+  invocation.args = args;
+  invocation.home = home;
+  return RunTool(invocation);
+}
+
+ToolResult RunProbeBinary(const std::vector<std::string>& args, const std::string& home) {
+  ToolInvocation invocation;
+  invocation.binary = ProbeBinary();
   invocation.args = args;
   invocation.home = home;
   return RunTool(invocation);

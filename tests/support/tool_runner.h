@@ -33,11 +33,17 @@ ToolResult RunTool(const ToolInvocation& invocation);
 // The built quorlix binary.
 std::string QuorlixBinary();
 
+// The built quorlix-probe binary.
+std::string ProbeBinary();
+
 // The project's source folder, where scripts/ lives.
 std::string SourceDir();
 
 // Runs the built quorlix with args, its HOME set to home.
 ToolResult RunQuorlixBinary(const std::vector<std::string>& args, const std::string& home);
+
+// Runs the built quorlix-probe with args, its HOME set to home.
+ToolResult RunProbeBinary(const std::vector<std::string>& args, const std::string& home);
 
 }  // namespace quorlix::testing
 

@@ -1,0 +1,31 @@
+// The quorlix-probe command line: where the noise comes from (a recording,
+// a PCM file or a file of noise bits), whether the report is JSON, and the
+// run shape to judge. Reading it is the only place that decides whether a
+// command line is acceptable.
+#ifndef QUORLIX_PROBE_PROBE_COMMAND_H_
+#define QUORLIX_PROBE_PROBE_COMMAND_H_
+
+#include <cstdint>
+
+namespace quorlix {
+
+enum class NoiseSource { kRecording, kPcmFile, kBitsFile };
+
+struct ProbeCommand {
+  NoiseSource source = NoiseSource::kRecording;
+  std::int32_t recordSeconds = 12;  // enough for the 1,000,000 bits the assessment wants
+  const char* file = nullptr;       // for the two file sources
+  bool json = false;
+  bool hasPlan = false;
+  std::int32_t planInputFiles = 0;
+  std::int32_t planMidFiles = 0;
+  std::int32_t planSeconds = 0;
+};
+
+// argv holds the program name and argc - 1 arguments. Throws the usage text
+// or the first count that is out of range, in quorlix's words.
+ProbeCommand ReadProbeCommand(int argc, const char* const* argv);
+
+}  // namespace quorlix
+
+#endif  // QUORLIX_PROBE_PROBE_COMMAND_H_

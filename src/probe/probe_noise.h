@@ -1,0 +1,50 @@
+// The noise the probe judges, gathered from whichever source the command
+// names: the statistics of the samples when there are samples, and the noise
+// bits exactly as quorlix keeps them (bit 0 XOR bit 8 of every sample, eight
+// to a byte, the first in the least significant bit). Samples come in as
+// whole 16-bit stereo frames, in pieces of any size, and nothing of them is
+// kept but the sums and the bits.
+#ifndef QUORLIX_PROBE_PROBE_NOISE_H_
+#define QUORLIX_PROBE_PROBE_NOISE_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "probe/sample_stats.h"
+
+namespace quorlix {
+
+struct ProbeNoise {
+  bool fromSamples = false;
+  SampleSums sampleSums;
+  std::vector<std::uint8_t> bits;
+  std::uint64_t bitCount = 0;
+  // Samples that do not yet fill a byte of noise bits.
+  std::array<std::uint8_t, 16> pendingSamples{};
+  std::size_t pendingBytes = 0;
+};
+
+// frames holds whole frames; the sink for a recording.
+void AddFrames(ProbeNoise& noise, const std::uint8_t* frames, std::size_t bytes);
+
+// Packs the last samples that fill only part of a byte; after this,
+// bitCount is final.
+void FinishFrames(ProbeNoise& noise);
+
+// A raw 16-bit little-endian stereo PCM file; a trailing part of a frame is
+// left out. Throws "Unable to open input file - " or "Unable to read input
+// file - " and the name.
+ProbeNoise ReadPcmFile(const char* name);
+
+// A file of noise bits as quorlix's raw files hold them. Same failures.
+ProbeNoise ReadBitsFile(const char* name);
+
+// seconds of capture from the default device, through quorlix's own capture
+// code; throws its failure texts.
+ProbeNoise RecordNoise(std::int32_t seconds);
+
+}  // namespace quorlix
+
+#endif  // QUORLIX_PROBE_PROBE_NOISE_H_

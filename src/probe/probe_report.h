@@ -1,0 +1,22 @@
+// The probe's report: four sections as plain text for a person, or the same
+// facts as one JSON object for a script (keys in quorlix-probe(1)).
+#ifndef QUORLIX_PROBE_PROBE_REPORT_H_
+#define QUORLIX_PROBE_PROBE_REPORT_H_
+
+#include <ostream>
+
+#include "probe/probe_findings.h"
+
+namespace quorlix {
+
+// Ends with the verdict line: fit, or unfit and why.
+void PrintTextReport(const ProbeFindings& findings, std::ostream& out);
+
+void PrintJsonReport(const ProbeFindings& findings, std::ostream& out);
+
+// Why an input that failed the health tests is unfit, in one line.
+const char* UnfitLine();
+
+}  // namespace quorlix
+
+#endif  // QUORLIX_PROBE_PROBE_REPORT_H_
