@@ -1,17 +1,17 @@
-# Installation and packages. `cmake --install` puts the tool in bin/ and its
-# man page in share/man/man1/; CPack makes a Debian package of the Linux
-# build and a zip of the Windows build (the static exe with the README and
-# the licence beside it). scripts/package builds both into dist/.
+# Installation and packages. `cmake --install` puts both programs, quorlix
+# and quorlix-probe, in bin/ and their man pages in share/man/man1/; CPack
+# makes a Debian package of the Linux build and a zip of the Windows build
+# (the two static exes with the README and the licence beside them). scripts/package builds both into dist/.
 include(GNUInstallDirs)
 
 if(WIN32)
-  install(TARGETS quorlix RUNTIME DESTINATION .)
+  install(TARGETS quorlix quorlix-probe RUNTIME DESTINATION .)
   install(FILES README.md LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "quorlix-${PROJECT_VERSION}-windows-x86_64")
 else()
-  install(TARGETS quorlix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES docs/quorlix.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(TARGETS quorlix quorlix-probe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES docs/quorlix.1 docs/quorlix-probe.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -34,7 +34,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random bytes from the noise at a sound ca
 set(CPACK_PACKAGE_DESCRIPTION
     "QUORLIX records a series of captures from the default sound input, keeps one bit of every\n"
     "sample and XOR-combines the captures in two stages into one file of random bytes. Each\n"
-    "capture is health-tested so that a muted or dead input is never passed off as random.")
+    "capture is health-tested so that a muted or dead input is never passed off as random.\n"
+    "quorlix-probe measures the input first: its min-entropy per noise bit, by NIST SP 800-90B,\n"
+    "and the run shape that turns it into full-entropy output.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
