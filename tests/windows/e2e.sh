@@ -3,11 +3,12 @@
 # failures, a machine without a capture device, and capture runs through a
 # private PipeWire server whose sink loops what pacat plays into it back to
 # its source, so DirectSound records known samples in real time. Also a
-# stalled device and Ctrl-C in the middle of a run.
+# stalled device and Ctrl-C in the middle of a run, and quorlix-probe.exe's
+# refusals, file forms and a recording.
 #
 #   tests/windows/e2e.sh BUILD_DIR
 #
-# BUILD_DIR holds quorlix.exe and quorlix-noise.exe. WINEPREFIX must name a
+# BUILD_DIR holds quorlix.exe, quorlix-probe.exe and quorlix-noise.exe. WINEPREFIX must name a
 # prepared prefix whose wineserver is running (scripts/test-windows sees to
 # both). Both output streams of a Windows program end their lines with
 # "\r\n", so every expected text below is written with them.
@@ -20,6 +21,7 @@ if [[ $# -ne 1 || -z ${WINEPREFIX:-} ]]; then
 fi
 build=$(cd "$1" && pwd)
 exe=$build/quorlix.exe
+probe_exe=$build/quorlix-probe.exe
 noise_exe=$build/quorlix-noise.exe
 export WINEDEBUG=-all
 
@@ -78,6 +80,13 @@ run_tool() {
   wine "$exe" "$@" >"$work/out" 2>"$work/err"
   status=$?
 }
+
+run_probe() {
+  wine "$probe_exe" "$@" >"$work/out" 2>"$work/err"
+  status=$?
+}
+
+has_text() { grep -qF -- "$2" "$1" || { echo "  '$2' not in $1" >&2; return 1; }; }
 
 no_sound_server() { export PULSE_SERVER=unix:$work/no-server; }
 private_sound_server() { export PULSE_SERVER=$pulse_server; }
@@ -172,6 +181,36 @@ for entry in "${refusals[@]}"; do
   check "no file made" folder_empty "$folder"
 done
 
+# quorlix-probe.exe: a bad argument, no capture device, the two file forms
+# and a dead input, all before any sound server is there.
+probe_usage=$'Usage:\r\n\r\n\tquorlix-probe [--json] [seconds]\r\n\tquorlix-probe [--json] --pcm FILE\r\n'$'\tquorlix-probe [--json] --bits FILE\r\n\tany of them followed by --plan inputFiles midFiles seconds\r\n'
+case_name="probe: bad argument"
+run_probe --pcm
+check "exit status" equal "$status" 1
+check "error stream" same_bytes "$work/err" "$probe_usage"
+case_name="probe: no capture device"
+run_probe
+check "exit status" equal "$status" 1
+check "error stream" same_bytes "$work/err" "$no_device_text"
+
+wine "$noise_exe" 11 30 "$(windows_path "$work/noise.raw")" >/dev/null 2>&1
+head -c $((12 * 176400)) "$work/noise.raw" >"$work/probe.pcm"
+case_name="probe: --pcm with a cancelling plan"
+run_probe --pcm "$(windows_path "$work/probe.pcm")" --plan 3 4 8
+check "exit status" equal "$status" 0
+check "error stream" same_bytes "$work/err" ""
+check "samples" has_text "$work/out" "   samples                              529,200         529,200"
+check "noise bits" has_text "$work/out" "1,058,400 bits"
+check "plan" has_text "$work/out" "Plan 3 4 8: D = 6, 6 of 12 captures cancel"
+check "verdict" has_text "$work/out" "Fit: the noise bits passed the health tests, with "
+case_name="probe: --json --bits on a dead input"
+head -c 20000 /dev/zero >"$work/zeros.bits"
+run_probe --json --bits "$(windows_path "$work/zeros.bits")"
+check "exit status" equal "$status" 1
+check "bits" has_text "$work/out" '"bits": 160000'
+check "estimators" has_text "$work/out" '"minEntropy": {"mostCommonValue": '
+check "unfit" has_text "$work/err" 'Unfit: the noise bits failed the health tests'
+
 # ---------------------------------------------------------------- runs through the sound server
 
 start_sound_server || exit 1
@@ -199,7 +238,6 @@ check "mean line" same_bytes <(tail -c ${#mean_line} "$work/out") "$mean_line"
 # The full 2 x 3 x 1 run on realistic line-in noise.
 case_name="full run 2 x 3 x 1"
 new_folder
-wine "$noise_exe" 11 30 "$(windows_path "$work/noise.raw")" >/dev/null 2>&1
 check "noise made" equal "$(stat -c %s "$work/noise.raw")" $((30 * 176400))
 play "$work/noise.raw"
 run_tool "$wfolder" 2 3 1
@@ -257,6 +295,19 @@ stop_playing
 check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" $'Interrupted\r\n'
 check "no file left" folder_empty "$folder"
+
+# quorlix-probe.exe records through the same DirectSound code: 2 s of the
+# noise, with the warning that 176,400 bits are fewer than the assessment
+# wants.
+case_name="probe: recording"
+play "$work/noise.raw"
+run_probe 2
+stop_playing
+check "exit status" equal "$status" 0
+check "error stream" same_bytes "$work/err" ""
+check "source" equal "$(head -n 1 "$work/out")" $'quorlix-probe: 2 s recorded from the default capture device\r'
+check "noise bits" has_text "$work/out" "176,400 bits"
+check "few bits" has_text "$work/out" "Warning: only 176,400 bits"
 
 echo "Windows end-to-end: $checks checks, $failures failed"
 [[ $failures -eq 0 ]]
