@@ -1,6 +1,9 @@
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,6 +34,19 @@ std::atomic<MadeRecord*> recordBlocks[kMaxBlocks];
 std::atomic<std::size_t> recordsUsed{0};
 std::size_t recordsLive = 0;
 std::atomic<int> madeFolder{-1};
+std::atomic<bool> creating{false};
+
+struct SignalsHeld {
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+  sigset_t previous;
+};
 
 MadeRecord* RecordAt(std::size_t index) {
   MadeRecord* block = recordBlocks[index / kBlockRecords].load(std::memory_order_acquire);
@@ -105,23 +121,35 @@ bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, Ope
     std::size_t index = 0;
     MadeRecord* record = NewRecord(index);
     if (record == nullptr) return false;
-    int fd = openat(static_cast<int>(folder.handle), leaf,
-                    O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat info;
+    int fd;
+    {
+      // From the file's creation to its record, a fatal signal would leave a
+      // file that its handler cannot know of: this thread takes none, and a
+      // handler on another thread waits for the record.
+      SignalsHeld held;
+      creating.store(true);
+      fd = openat(static_cast<int>(folder.handle), leaf,
+                  O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (fd >= 0 && fstat(fd, &info) != 0) {
+        close(fd);
+        unlinkat(static_cast<int>(folder.handle), leaf, 0);
+        creating.store(false);
+        return false;
+      }
+      if (fd >= 0) {
+        std::memcpy(record->leaf, leaf, sizeof leaf);
+        record->device = info.st_dev;
+        record->inode = info.st_ino;
+        record->live.store(true, std::memory_order_release);
+        recordsUsed.store(index + 1, std::memory_order_release);
+      }
+      creating.store(false);
+    }
     if (fd < 0) {
       if (errno == EEXIST || (errno == EINTR && !InterruptRequested())) continue;
       return false;
     }
-    struct stat info;
-    if (fstat(fd, &info) != 0) {
-      close(fd);
-      unlinkat(static_cast<int>(folder.handle), leaf, 0);
-      return false;
-    }
-    std::memcpy(record->leaf, leaf, sizeof leaf);
-    record->device = info.st_dev;
-    record->inode = info.st_ino;
-    record->live.store(true, std::memory_order_release);
-    recordsUsed.store(index + 1, std::memory_order_release);
     ++recordsLive;
     std::memcpy(made.leaf, leaf, sizeof leaf);
     made.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
@@ -211,6 +239,9 @@ void KeepMadeFile(const MadeFile& made) {
 }
 
 void DeleteMadeFilesNow() {
+  // A file being made on another thread is recorded within moments.
+  const struct timespec pause = {0, 1000000};
+  for (int waits = 0; waits < 1000 && creating.load(); ++waits) nanosleep(&pause, nullptr);
   const int folder = madeFolder.load(std::memory_order_acquire);
   const std::size_t used = recordsUsed.load(std::memory_order_acquire);
   for (std::size_t index = 0; folder >= 0 && index < used; ++index) {

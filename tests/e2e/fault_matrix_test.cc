@@ -52,7 +52,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -744,45 +743,6 @@ TEST(Interrupt, WhileTheOutputFileIsWrittenDeletesIt) {
   EXPECT_TRUE(FailedWithOneText(result, "Interrupted"));
   EXPECT_TRUE(result.out.ends_with("Merging mid files...\n")) << result.out;
   EXPECT_TRUE(ListFolder(folder.path).empty());
-}
-
-TEST(Signal, ThatEndsTheProcessAtOnceTakesTheRunsFilesWithIt) {
-  // Sent while the tool waits to open its first raw file for the merge, with
-  // six raw files and no mid file made: an interrupt followed by a second
-  // request, an abort like an assertion's, and a signal nobody handles.
-  const std::vector<int> cases[] = {{SIGINT, SIGTERM}, {SIGABRT}, {SIGUSR1}};
-  for (const std::vector<int>& signals : cases) {
-    SCOPED_TRACE(strsignal(signals.back()));
-    TempDir folder;
-    WriteTextFile(folder.path + "/already-here", "x");
-    const FolderContents before = Snapshot(folder.path);
-    TestDevice device("/dev/urandom");
-    bool sent = false;
-    ToolResult result;
-    {
-      FileGate gate([&](const GatedAccess& access) {
-        const std::string name = std::filesystem::path(access.path).filename().string();
-        if (!sent && name.starts_with("cap") && access.count == 2) {
-          sent = true;
-          for (int signalNumber : signals) sent = sent && kill(access.pid, signalNumber) == 0;
-        }
-        return true;
-      });
-      if (!gate.WatchOpensIn(folder.path)) {
-        GTEST_SKIP() << "no fanotify permission events here (needs root)";
-      }
-      result = RunFrom({folder.path, "2", "3", "1"}, device.home.path).tool;
-    }
-
-    ASSERT_TRUE(sent);
-    // Two signals pending at once are both handled as the open returns, in
-    // an order the kernel picks; the one handled second ends the process.
-    EXPECT_NE(std::find(signals.begin(), signals.end(), result.killedBySignal), signals.end())
-        << "killed by " << result.killedBySignal << ", exit status " << result.exitStatus;
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.out, PlanLines(6) + Countdown(6, 1) + "Merging input files...\n");
-    EXPECT_EQ(Snapshot(folder.path), before);
-  }
 }
 
 }  // namespace
