@@ -8,6 +8,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -99,6 +100,23 @@ TEST(SoundServer, SilenceFailsTheHealthTests) {
 
 enum class Fault { kKilled, kFrozen };
 
+// A signal takes effect when the kernel next runs its target, which on a
+// loaded machine can be after the tool has already reached the server. Waits
+// until /proc shows the server dead (a zombie has closed its sockets) or
+// stopped.
+void WaitUntilStruck(pid_t pid, Fault fault) {
+  const Clock::time_point giveUp = Clock::now() + seconds(10);
+  while (Clock::now() < giveUp) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return;
+    const std::size_t nameEnd = line.rfind(')');
+    const char state = nameEnd + 2 < line.size() ? line[nameEnd + 2] : '?';
+    if (fault == Fault::kKilled ? state == 'Z' || state == 'X' : state == 'T') return;
+    std::this_thread::sleep_for(milliseconds(2));
+  }
+}
+
 TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
   // The server is the process the plugin talks to. The PipeWire plugin
   // opens without waiting on the daemon and, once the daemon is gone,
@@ -148,6 +166,7 @@ TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
       };
     } else {
       kill(target, signalNumber);
+      WaitUntilStruck(target, c.fault);
       struck = Clock::now();
     }
     const WatchedResult result = RunWatched(invocation);
