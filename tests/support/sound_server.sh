@@ -137,6 +137,17 @@ if [[ -n $noise_binary ]]; then
     --device=quorlix-sink "$dir/noise.fifo"
   player_playing() { [[ -n $(pactl list short sink-inputs) ]]; }
   wait_until "the player" player_playing
+  # The player's stream exists before the session manager has linked it to
+  # the sink; until then the source records silence. A tenth of a second
+  # recorded from the source with a sample that is not zero shows that the
+  # noise arrives.
+  source_has_noise() {
+    local bytes
+    bytes=$(timeout 5 parec --latency-msec=20 --raw --format=s16le --rate=44100 --channels=2 \
+      --device=quorlix-source 2>/dev/null | head -c 17640 | od -An -v -tx1) || true
+    [[ $bytes =~ [1-9a-f] ]]
+  }
+  wait_until "noise at the source" source_has_noise
 fi
 
 {
