@@ -38,18 +38,6 @@ struct ContextCounts {
   }
 };
 
-// The followed predictor's record, kept without branching on its guesses,
-// which are as unpredictable as the bits.
-struct PredictionRecord {
-  std::int64_t correct = 0, run = 0, longestRun = 0;
-
-  void Add(bool right) {
-    correct += right;
-    run = right ? run + 1 : 0;
-    longestRun = std::max(longestRun, run);
-  }
-};
-
 }  // namespace
 
 // One model per context length (1 to 16 bits), each predicting the follower

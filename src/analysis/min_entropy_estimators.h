@@ -5,6 +5,7 @@
 #ifndef QUORLIX_ANALYSIS_MIN_ENTROPY_ESTIMATORS_H_
 #define QUORLIX_ANALYSIS_MIN_ENTROPY_ESTIMATORS_H_
 
+#include <algorithm>
 #include <cstdint>
 
 #include "analysis/noise_bit_string.h"
@@ -29,6 +30,19 @@ double MultiMostCommonInWindowEstimate(const NoiseBitString& s);
 double LagEstimate(const NoiseBitString& s);
 double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s);
 double Lz78yEstimate(const NoiseBitString& s);
+
+// The followed predictor's right and wrong guesses, as PredictionEstimate
+// reads them, kept without branching on the guesses, which are as
+// unpredictable as the bits.
+struct PredictionRecord {
+  std::int64_t correct = 0, run = 0, longestRun = 0;
+
+  void Add(bool right) {
+    correct += right;
+    run = right ? run + 1 : 0;
+    longestRun = std::max(longestRun, run);
+  }
+};
 
 // Min-entropy from a predictor's record over `predictions` guesses of a
 // k-valued sample: `correct` right guesses, the longest run of them

@@ -14,19 +14,6 @@ namespace quorlix {
 
 namespace {
 
-// Right and wrong guesses of the followed predictor, as PredictionEstimate
-// reads them.
-struct PredictionRecord {
-  std::int64_t correct = 0, run = 0, longestRun = 0;
-
-  // Without branching on the guesses, which are as unpredictable as the bits.
-  void Add(bool right) {
-    correct += right;
-    run = right ? run + 1 : 0;
-    longestRun = std::max(longestRun, run);
-  }
-};
-
 constexpr std::array<std::size_t, 4> kWindows = {63, 255, 1023, 4095};
 constexpr int kLags = 128;
 
