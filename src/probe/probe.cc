@@ -66,6 +66,10 @@ ProbeFindings Examine(const ProbeCommand& command, const ProbeNoise& noise) {
 int RunProbe(int argc, const char* const* argv) {
   try {
     const ProbeCommand command = ReadProbeCommand(argc, argv);
+    if (command.help || command.version) {
+      std::cout << (command.help ? ProbeHelpText() : ProbeVersionText()) << std::endl;
+      return 0;
+    }
     const ProbeFindings findings = Examine(command, GatherNoise(command));
     if (command.json) {
       PrintJsonReport(findings, std::cout);

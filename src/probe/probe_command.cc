@@ -1,32 +1,36 @@
 #include "probe/probe_command.h"
 
 #include <cstring>
+#include <string>
 
 #include "driver/failure.h"
 #include "driver/run_limits.h"
+#include "driver/run_plan.h"
 
 namespace quorlix {
 namespace {
 
-[[noreturn]] void FailUsage() {
-  Fail("Usage:\n\n"
-       "\tquorlix-probe [--json] [seconds]\n"
-       "\tquorlix-probe [--json] --pcm FILE\n"
-       "\tquorlix-probe [--json] --bits FILE\n"
-       "\tany of them followed by --plan inputFiles midFiles seconds");
-}
+constexpr char kUsage[] =
+      "Usage:\n\n"
+      "\tquorlix-probe [--json] [seconds]\n"
+      "\tquorlix-probe [--json] --pcm FILE\n"
+      "\tquorlix-probe [--json] --bits FILE\n"
+      "\tany of them followed by --plan inputFiles midFiles seconds";
 
-// Plain decimal digits and nothing else, so that a typo never becomes a
-// count; anything longer than nine digits is beyond every limit anyway and
-// reads as the largest int32.
-std::int32_t ReadCount(const char* text) {
-  if (*text == '\0') FailUsage();
-  std::int64_t value = 0;
-  for (const char* digit = text; *digit != '\0'; ++digit) {
-    if (*digit < '0' || *digit > '9') FailUsage();
-    if (value <= INT32_MAX) value = value * 10 + (*digit - '0');
+[[noreturn]] void FailUsage() { Fail(kUsage); }
+
+// True when argument is the option name, alone or as "name=value"; attached
+// is then the value after '=', or nullptr.
+bool IsOption(const char* argument, const char* name, const char*& attached) {
+  const std::size_t length = std::strlen(name);
+  if (std::strncmp(argument, name, length) != 0) return false;
+  if (argument[length] == '\0') {
+    attached = nullptr;
+    return true;
   }
-  return value > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(value);
+  if (argument[length] != '=') return false;
+  attached = argument + length + 1;
+  return true;
 }
 
 void CheckSeconds(std::int32_t seconds) {
@@ -46,21 +50,38 @@ ProbeCommand ReadProbeCommand(int argc, const char* const* argv) {
   };
   while (index < argc) {
     const char* argument = next();
-    if (std::strcmp(argument, "--json") == 0 && !command.json) {
+    const char* attached = nullptr;
+    const auto flag = [&](const char* name) {
+      if (!IsOption(argument, name, attached)) return false;
+      if (attached != nullptr) FailUsage();
+      return true;
+    };
+    if (flag("--help") || flag("-h")) {
+      command.help = true;
+      return command;
+    }
+    if (flag("--version")) {
+      command.version = true;
+      return command;
+    }
+    if (flag("--json")) {
+      if (command.json) FailUsage();
       command.json = true;
-    } else if (std::strcmp(argument, "--plan") == 0 && !command.hasPlan) {
+    } else if (IsOption(argument, "--plan", attached)) {
+      if (command.hasPlan) FailUsage();
       command.hasPlan = true;
-      command.planInputFiles = ReadCount(next());
-      command.planMidFiles = ReadCount(next());
-      command.planSeconds = ReadCount(next());
-    } else if (sourceGiven) {
-      FailUsage();
-    } else if (std::strcmp(argument, "--pcm") == 0 || std::strcmp(argument, "--bits") == 0) {
+      command.planInputFiles = ReadDecimal(attached != nullptr ? attached : next());
+      command.planMidFiles = ReadDecimal(next());
+      command.planSeconds = ReadDecimal(next());
+    } else if (IsOption(argument, "--pcm", attached) || IsOption(argument, "--bits", attached)) {
+      if (sourceGiven) FailUsage();
       command.source = argument[2] == 'p' ? NoiseSource::kPcmFile : NoiseSource::kBitsFile;
-      command.file = next();
+      command.file = attached != nullptr ? attached : next();
       sourceGiven = true;
+    } else if (std::strncmp(argument, "--", 2) == 0 || sourceGiven) {
+      FailUsage();
     } else {
-      command.recordSeconds = ReadCount(argument);
+      command.recordSeconds = ReadDecimal(argument);
       sourceGiven = true;
     }
   }
@@ -75,5 +96,25 @@ ProbeCommand ReadProbeCommand(int argc, const char* const* argv) {
   }
   return command;
 }
+
+std::string ProbeHelpText() {
+  return std::string(kUsage) +
+         "\n\tquorlix-probe --help | --version\n\n"
+         "Measures the min-entropy of a sound card's input noise, in the bits quorlix\n"
+         "keeps, and names the quorlix run that turns it into full-entropy output.\n\n"
+         "  seconds        record this long from the default capture device (12)\n"
+         "  --pcm FILE     a recording: raw 16-bit little-endian stereo PCM, 44100 Hz\n"
+         "  --bits FILE    noise bits as quorlix's raw files hold them\n"
+         "  --plan inputFiles midFiles seconds\n"
+         "                 also judge that run of quorlix\n"
+         "  --json         the report as one JSON object\n"
+         "  --help         this text\n"
+         "  --version      the version\n\n"
+         "Options also take their value after '=' (--pcm=FILE). Exit status 0 when\n"
+         "the input is fit to use, 1 when it is not or on any failure.\n"
+         "See quorlix-probe(1).";
+}
+
+const char* ProbeVersionText() { return "quorlix-probe " QUORLIX_VERSION; }
 
 }  // namespace quorlix

@@ -1,11 +1,13 @@
 // The quorlix-probe command line: where the noise comes from (a recording,
 // a PCM file or a file of noise bits), whether the report is JSON, and the
 // run shape to judge. Reading it is the only place that decides whether a
-// command line is acceptable.
+// command line is acceptable. Options take their value as the next argument
+// or after '=' (--pcm=FILE); counts are read as quorlix reads them.
 #ifndef QUORLIX_PROBE_PROBE_COMMAND_H_
 #define QUORLIX_PROBE_PROBE_COMMAND_H_
 
 #include <cstdint>
+#include <string>
 
 namespace quorlix {
 
@@ -20,11 +22,20 @@ struct ProbeCommand {
   std::int32_t planInputFiles = 0;
   std::int32_t planMidFiles = 0;
   std::int32_t planSeconds = 0;
+  // --help or --version: print that and nothing else; the rest is unread.
+  bool help = false;
+  bool version = false;
 };
 
 // argv holds the program name and argc - 1 arguments. Throws the usage text
 // or the first count that is out of range, in quorlix's words.
 ProbeCommand ReadProbeCommand(int argc, const char* const* argv);
+
+// What --help prints: the usage and a line on each option.
+std::string ProbeHelpText();
+
+// What --version prints, without the line end.
+const char* ProbeVersionText();
 
 }  // namespace quorlix
 

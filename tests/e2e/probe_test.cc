@@ -143,8 +143,9 @@ TEST(Probe, PlanGivesDAndTheCapturesThatCancel) {
     ASSERT_GT(least, 0);
     EXPECT_EQ(JsonField(result.out, "fullEntropy"), std::stod(c.depth) >= least ? "true" : "false");
   }
-  const ToolResult text = RunProbeBinary({"--bits", noise.bitsFile, "--plan", "3", "4", "8"},
-                                         home.path);
+  // Values after '=', and counts read as quorlix reads them (8x is 8).
+  const ToolResult text =
+        RunProbeBinary({"--bits=" + noise.bitsFile, "--plan=3", "4", "8x"}, home.path);
   EXPECT_NE(text.out.find("Plan 3 4 8: D = 6, 6 of 12 captures cancel"), std::string::npos)
         << text.out;
 }
@@ -164,7 +165,9 @@ TEST(Probe, RefusesBadArgumentsAndDeadInputWithOneReason) {
         {{"--pcm"}, usage},
         {{"--bits", zeros, "--pcm", zeros}, usage},
         {{"12", "--bits", zeros}, usage},
-        {{"12x"}, usage},
+        {{"--jsonx"}, usage},
+        {{"--json=1"}, usage},
+        {{"abc"}, "Seconds must be >= 1\n"},
         {{"--plan", "1", "1"}, usage},
         {{"0"}, "Seconds must be >= 1\n"},
         {{"24348"}, "Seconds must be <= 24347\n"},
@@ -183,6 +186,12 @@ TEST(Probe, RefusesBadArgumentsAndDeadInputWithOneReason) {
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, c.err);
     EXPECT_EQ(result.exitStatus, 1);
+  }
+  for (const char* asked : {"--help", "--version"}) {
+    const ToolResult result = RunProbeBinary({asked, "--bogus"}, missing.home.path);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(result.out.starts_with(asked[2] == 'h' ? usage : "quorlix-probe 0.")) << result.out;
   }
   const ToolResult dead = RunProbeBinary({"--bits", zeros}, missing.home.path);
   EXPECT_EQ(dead.exitStatus, 1);
