@@ -135,5 +135,33 @@ TEST(Assess, TakesAnyFileNameAndTellsAFailedToolFromASuspiciousFile) {
   }
 }
 
+TEST(Assess, NamesAFileItCannotJudgeAndWritesNothing) {
+  // Not the usage text: the command line was right, the file is not.
+  const struct {
+    const char* name;
+    bool isFolder;
+    const char* reason;
+  } cases[] = {
+      {"missing", false, "no such file"},
+      {"a folder", true, "not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir folder;
+    const std::string path = folder.path + "/" + c.name;
+    if (c.isFolder) std::filesystem::create_directory(path);
+    ToolInvocation assess;
+    assess.binary = "/bin/bash";
+    assess.args = {SourceDir() + "/scripts/assess", path};
+    assess.home = folder.path;
+    const ToolResult verdict = RunTool(assess);
+
+    EXPECT_EQ(verdict.exitStatus, 2);
+    EXPECT_EQ(verdict.err, "assess: " + path + ": " + c.reason + "\n");
+    EXPECT_EQ(verdict.out, "");
+    EXPECT_EQ(ListFolder(folder.path).size(), c.isFolder ? 1u : 0u);
+  }
+}
+
 }  // namespace
 }  // namespace quorlix::testing
