@@ -1,18 +1,94 @@
-# Installation and packages. `cmake --install` puts both programs, quorlix
-# and quorlix-probe, in bin/ and their man pages in share/man/man1/; CPack
-# makes a Debian package of the Linux build and a zip of the Windows build
-# (the two static exes with the README and the licence beside them). scripts/package builds both into dist/.
+# Installation and packages. `cmake --install` puts the programs in bin/ and
+# the documentation where the platform keeps it; CPack makes a Debian package
+# of a Linux build and a zip of the Windows build, and scripts/package builds
+# all three into dist/. What is installed is built by the target
+# release_files, which `cmake --build` builds with everything else.
+#
+# The installed programs are stripped copies kept in release/ of the build
+# folder, beside their symbols (NAME.debug); each copy names its symbol file
+# in a debug link, so a debugger given the copy finds them. The man pages,
+# the changelog and the README are installed compressed on Linux, as Debian
+# keeps them, and the README only up to the part that is for building from
+# source. Nothing installed depends on the build folder or the time of the
+# build (see cmake/reproducible.cmake): scripts/package builds the same
+# bytes wherever and whenever it runs.
 include(GNUInstallDirs)
 
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(quorlix_release_dir ${PROJECT_BINARY_DIR}/release)
+set(quorlix_release_files)
+
+# objcopy writes the time of the copy into a Windows program's header unless
+# SOURCE_DATE_EPOCH names one; 0, as the linker leaves it (see
+# cmake/reproducible.cmake), keeps the program the same at any time.
+set(quorlix_objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
+set(quorlix_programs)
+foreach(program quorlix quorlix-probe)
+  set(stripped ${quorlix_release_dir}/${program}${CMAKE_EXECUTABLE_SUFFIX})
+  set(symbols ${quorlix_release_dir}/${program}.debug)
+  add_custom_command(
+    OUTPUT ${stripped} ${symbols}
+    COMMAND ${quorlix_objcopy} --only-keep-debug $<TARGET_FILE:${program}> ${symbols}
+    COMMAND ${quorlix_objcopy} --strip-all --remove-section=.comment
+            --add-gnu-debuglink=${symbols} $<TARGET_FILE:${program}> ${stripped}
+    DEPENDS ${program}
+    COMMENT "Stripping ${program}, its symbols kept in release/${program}.debug"
+    VERBATIM)
+  list(APPEND quorlix_programs ${stripped})
+  list(APPEND quorlix_release_files ${stripped} ${symbols})
+endforeach()
+
+# The README as installed: up to the line that opens the part for building
+# from source.
+set(quorlix_readme ${quorlix_release_dir}/README.md)
+add_custom_command(
+  OUTPUT ${quorlix_readme}
+  COMMAND ${CMAKE_COMMAND} -D SOURCE=${PROJECT_SOURCE_DIR}/README.md -D OUTPUT=${quorlix_readme}
+          -P ${PROJECT_SOURCE_DIR}/cmake/installed_readme.cmake
+  DEPENDS README.md cmake/installed_readme.cmake
+  VERBATIM)
+list(APPEND quorlix_release_files ${quorlix_readme})
+
 if(WIN32)
-  install(TARGETS quorlix quorlix-probe RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(PROGRAMS ${quorlix_programs} DESTINATION .)
+  install(FILES ${quorlix_readme} LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "quorlix-${PROJECT_VERSION}-windows-x86_64")
 else()
-  install(TARGETS quorlix quorlix-probe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES docs/quorlix.1 docs/quorlix-probe.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The changelog's newest entry is the version being built; a new version
+  # needs its entry first.
+  file(STRINGS packaging/changelog quorlix_changelog_head LIMIT_COUNT 1)
+  if(NOT quorlix_changelog_head MATCHES "^quorlix \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "packaging/changelog begins with \"${quorlix_changelog_head}\": "
+                        "add an entry for version ${PROJECT_VERSION} at its top")
+  endif()
+
+  # gzip -n leaves the name and time of the file out of the compressed one.
+  find_program(QUORLIX_GZIP gzip REQUIRED)
+  function(quorlix_compressed source name)
+    set(copy ${quorlix_release_dir}/compressed/${name})
+    add_custom_command(
+      OUTPUT ${copy}.gz
+      COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+      COMMAND ${QUORLIX_GZIP} -9nf ${copy}
+      DEPENDS ${source}
+      VERBATIM)
+    set(quorlix_release_files ${quorlix_release_files} ${copy}.gz PARENT_SCOPE)
+  endfunction()
+  set(quorlix_man_pages)
+  foreach(page quorlix quorlix-probe quorlix-assess)
+    quorlix_compressed(${PROJECT_SOURCE_DIR}/docs/${page}.1 ${page}.1)
+    list(APPEND quorlix_man_pages ${quorlix_release_dir}/compressed/${page}.1.gz)
+  endforeach()
+  quorlix_compressed(${PROJECT_SOURCE_DIR}/packaging/changelog changelog)
+  quorlix_compressed(${quorlix_readme} README.md)
+
+  install(PROGRAMS ${quorlix_programs} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(PROGRAMS scripts/assess DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME quorlix-assess)
+  install(FILES ${quorlix_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES packaging/copyright ${quorlix_release_dir}/compressed/changelog.gz
+          ${quorlix_release_dir}/compressed/README.md.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -20,23 +96,30 @@ else()
   # The ALSA library and the C and C++ runtimes, at the versions the binary
   # was linked against.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # What quorlix-assess runs; dieharder only for files of 100 MB or more.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ent, rng-tools5, gnuplot-nox")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "dieharder")
   # CPack names the machine it runs on; the arm64 cross build is packaged
   # for the architecture it was built for.
   if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
   endif()
 endif()
+add_custom_target(release_files ALL DEPENDS ${quorlix_release_files})
 
 set(CPACK_PACKAGE_NAME quorlix)
 set(CPACK_PACKAGE_VENDOR "The QUORLIX developers")
 set(CPACK_PACKAGE_CONTACT "QUORLIX maintainers <maintainers@users.noreply.c-seed-2928170b.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random bytes from the noise at a sound card's input")
+# Debian shows each line as it is: none may pass 79 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "QUORLIX records a series of captures from the default sound input, keeps one bit of every\n"
-    "sample and XOR-combines the captures in two stages into one file of random bytes. Each\n"
-    "capture is health-tested so that a muted or dead input is never passed off as random.\n"
-    "quorlix-probe measures the input first: its min-entropy per noise bit, by NIST SP 800-90B,\n"
-    "and the run shape that turns it into full-entropy output.")
+    "QUORLIX records a series of captures from the default sound input, keeps\n"
+    "one bit of every sample and XOR-combines the captures in two stages into\n"
+    "one file of random bytes. Each capture is health-tested so that a muted or\n"
+    "dead input is never passed off as random. quorlix-probe measures the input\n"
+    "first: its min-entropy per noise bit, by NIST SP 800-90B, and the run shape\n"
+    "that turns it into full-entropy output. quorlix-assess gives a second\n"
+    "opinion on the output with standard statistical tests.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
