@@ -1,9 +1,10 @@
-// ALSA capture backend: records from ALSA's "default" capture device, which a
-// user points at a card in ~/.asoundrc, or which a desktop's sound server
-// (PipeWire, PulseAudio) takes through its ALSA plugin. The device is opened
-// without blocking and read through the tool's own poll with its own
-// timeout, so the interrupt and stall checks run on time whatever a plugin
-// does; every call that a frozen server could hold is a bounded call.
+// ALSA capture backend: records from the PCM the user names, or from ALSA's
+// "default" capture device, which a user points at a card in ~/.asoundrc,
+// or which a desktop's sound server (PipeWire, PulseAudio) takes through its
+// ALSA plugin. The device is opened without blocking and read through the
+// tool's own poll with its own timeout, so the interrupt and stall checks run
+// on time whatever a plugin does; every call that a frozen server could hold
+// is a bounded call.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 
@@ -12,8 +13,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "capture/alsa_devices.h"
 #include "capture/bounded_call.h"
 #include "capture/capture_watch.h"
 #include "capture/leading_silence.h"
@@ -60,10 +63,6 @@ constexpr std::chrono::milliseconds kDeviceCallLimit = kCaptureStallLimit;
 // only keeps the process from ending.
 constexpr std::chrono::milliseconds kReleaseLimit{500};
 
-// ALSA reports its own failures on the error stream; the tool's texts are
-// the only thing a user should see there.
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
 // Runs operation on the device as a bounded call and returns its result.
 // A call that outlives the stall limit or an interrupt gives the device up.
 template <typename Operation>
@@ -78,34 +77,61 @@ int CallOnDevice(CaptureObject* object, Operation operation, const char* timeout
   Fail(outcome == CallOutcome::kInterrupted ? "Interrupted" : timeoutText);
 }
 
-CaptureObject* OpenDevice() {
-  snd_lib_error_set_handler(IgnoreAlsaError);
+// What the open on the call thread found.
+struct OpenResult {
+  snd_pcm_t* pcm = nullptr;
+  bool defined = true;
+  int error = 0;
+};
+
+// ALSA's own name "default" is what an empty name means.
+DeviceOpening OpenDevice(const std::string& name) {
+  const std::string pcmName = name.empty() ? "default" : name;
+  DeviceOpening opening;
+  StartKeepingAlsaMessages();
   std::shared_ptr<CallThread> callThread = StartCallThread();
-  auto opened = std::make_shared<snd_pcm_t*>(nullptr);
+  auto result = std::make_shared<OpenResult>();
   // Without blocking, a card that another program holds is refused at once
-  // instead of being waited for.
+  // instead of being waited for. A name ALSA has no definition for is told
+  // apart from a device that is defined but cannot be opened, as ALSA's
+  // "Unknown PCM" does.
   const CallOutcome outcome = CallWithBound(
       *callThread,
-      [opened] {
-        if (snd_pcm_open(opened.get(), "default", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
-          *opened = nullptr;
+      [result, name, pcmName] {
+        if (!name.empty()) {
+          result->error = LookUpPcm(name.c_str(), result->defined);
+          if (result->error < 0 || !result->defined) return;
         }
+        result->error = snd_pcm_open(&result->pcm, pcmName.c_str(), SND_PCM_STREAM_CAPTURE,
+                                     SND_PCM_NONBLOCK);
+        if (result->error < 0) result->pcm = nullptr;
       },
-      [opened] {
-        if (*opened != nullptr) snd_pcm_close(*opened);
+      [result] {
+        if (result->pcm != nullptr) snd_pcm_close(result->pcm);
       },
       kDeviceCallLimit, true);
-  if (outcome != CallOutcome::kFinished || *opened == nullptr) {
+  if (outcome != CallOutcome::kFinished || result->pcm == nullptr) {
     StopCallThread(*callThread);
     if (outcome == CallOutcome::kInterrupted) Fail("Interrupted");
-    return nullptr;
+    if (outcome == CallOutcome::kTimedOut) {
+      opening.reason = "ALSA gave no answer in 10 s";
+    } else if (result->error == 0 && !result->defined) {
+      opening.outcome = DeviceOutcome::kNoSuchDevice;
+    } else {
+      opening.reason = AlsaReason(result->error);
+    }
+    return opening;
   }
-  CaptureObject* object = new (std::nothrow) CaptureObject{*opened, callThread};
-  if (object == nullptr) {
-    snd_pcm_close(*opened);
+  opening.object = new (std::nothrow) CaptureObject{result->pcm, callThread};
+  if (opening.object == nullptr) {
+    snd_pcm_close(result->pcm);
     StopCallThread(*callThread);
+    opening.reason = AlsaReason(-ENOMEM);
+    return opening;
   }
-  return object;
+  opening.outcome = DeviceOutcome::kOpened;
+  opening.name = pcmName;
+  return opening;
 }
 
 // Exactly 16-bit stereo at 44100 Hz: a resampled stream is no longer the

@@ -1,6 +1,6 @@
-// DirectSound capture backend: records from Windows' default capture device
-// into one non-looping capture buffer that holds exactly one capture, and
-// hands that buffer over as one piece. The
+// DirectSound capture backend: records from the capture device the user
+// names, or Windows' default one, into one non-looping capture buffer that
+// holds exactly one capture, and hands that buffer over as one piece. The
 // same build also has to run under Wine, whose DirectSound departs from
 // Windows in a few places; each accommodation is noted where it is made and
 // leaves what Windows sees in the normal case unchanged.
@@ -9,8 +9,10 @@
 #include <dsound.h>
 
 #include <new>
+#include <string>
 
 #include "capture/capture_watch.h"
+#include "capture/directsound_devices.h"
 #include "capture/sound_capture.h"
 #include "driver/failure.h"
 #include "platform/interrupt.h"
@@ -30,12 +32,27 @@ namespace {
 
 constexpr unsigned kPollMilliseconds = 100;
 
-CaptureObject* OpenDevice() {
+// An empty name opens the default device as DirectSound itself picks it.
+DeviceOpening OpenDevice(const std::string& name) {
+  DeviceOpening opening;
+  GUID device = {};
+  if (!name.empty() && !ChooseCaptureDevice(name, device, opening)) return opening;
   IDirectSoundCapture8* capture = nullptr;
-  if (FAILED(DirectSoundCaptureCreate8(nullptr, &capture, nullptr))) return nullptr;
-  CaptureObject* object = new (std::nothrow) CaptureObject{capture};
-  if (object == nullptr) capture->Release();
-  return object;
+  const HRESULT created =
+        DirectSoundCaptureCreate8(name.empty() ? nullptr : &device, &capture, nullptr);
+  if (FAILED(created)) {
+    opening.reason = DirectSoundErrorText(created);
+    return opening;
+  }
+  opening.object = new (std::nothrow) CaptureObject{capture};
+  if (opening.object == nullptr) {
+    capture->Release();
+    opening.reason = DirectSoundErrorText(DSERR_OUTOFMEMORY);
+    return opening;
+  }
+  if (name.empty()) NameDefaultCaptureDevice(opening);
+  opening.outcome = DeviceOutcome::kOpened;
+  return opening;
 }
 
 CaptureBuffer* CreateBuffer(CaptureObject* object, std::uint32_t captureBytes) {

@@ -1,5 +1,7 @@
 #include "capture/sound_capture.h"
 
+#include "capture/capture_devices.h"
+#include "driver/console_text.h"
 #include "driver/failure.h"
 #include "driver/interruption.h"
 
@@ -28,9 +30,32 @@ void PassBounded(void* context, const std::uint8_t* samples, std::size_t bytes) 
 
 }  // namespace
 
-void OpenSoundCapture(SoundCapture& capture, std::uint32_t captureBytes) {
-  capture.object = capture.backend->openDevice();
-  if (capture.object == nullptr) Fail("Unable to create DirectSoundCapture8 interface");
+void OpenSoundCapture(SoundCapture& capture, std::uint32_t captureBytes,
+                      const std::string& deviceName, OpenFailureText failureText) {
+  if (deviceName.size() > kMaxDeviceNameBytes) {
+    Fail(ComposeMessage("Unknown capture device - ", PrintableLine(deviceName).c_str()));
+  }
+  DeviceOpening opening = capture.backend->openDevice(deviceName);
+  switch (opening.outcome) {
+    case DeviceOutcome::kOpened:
+      break;
+    case DeviceOutcome::kNoSuchDevice:
+      Fail(ComposeMessage("Unknown capture device - ", PrintableLine(deviceName).c_str()));
+    case DeviceOutcome::kSeveralDevices:
+      Fail(ComposeMessage("Ambiguous capture device - ",
+                          (PrintableLine(deviceName) + " matches " +
+                           PrintableLine(opening.reason, 4 * kMaxDeviceNameBytes))
+                                .c_str()));
+    case DeviceOutcome::kCannotOpen:
+      if (failureText == OpenFailureText::kWithReason && !opening.reason.empty()) {
+        Fail(ComposeMessage("Unable to create DirectSoundCapture8 interface - ",
+                            PrintableLine(opening.reason).c_str()));
+      }
+      Fail("Unable to create DirectSoundCapture8 interface");
+  }
+  capture.object = opening.object;
+  capture.deviceName = std::move(opening.name);
+  capture.deviceDescription = std::move(opening.description);
   capture.buffer = capture.backend->createBuffer(capture.object, captureBytes);
   if (capture.buffer == nullptr) Fail("Unable to create buffer");
 }

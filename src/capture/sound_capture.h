@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace quorlix {
 
@@ -23,11 +24,35 @@ struct CaptureBuffer;
 // Receives each piece of a capture in order: whole frames of 16-bit little-endian stereo.
 using SampleSink = void (*)(void* context, const std::uint8_t* samples, std::size_t bytes);
 
+// What opening a capture device came to.
+enum class DeviceOutcome {
+  kOpened,
+  kNoSuchDevice,     // nothing the sound system knows goes by the name
+  kSeveralDevices,   // the name fits more than one device; reason lists them
+  kCannotOpen,       // the device is known (or the default) but cannot be had
+};
+
+struct DeviceOpening {
+  DeviceOutcome outcome = DeviceOutcome::kCannotOpen;
+  // Set only with kOpened.
+  CaptureObject* object = nullptr;
+  // The device as opened: the exact name that chooses it again (an ALSA PCM
+  // name, a DirectSound device's GUID) and, where the sound system gives
+  // one, its description. Tells one input from another.
+  std::string name;
+  std::string description;
+  // Why the device could not be had, in the sound system's own words; may
+  // be empty.
+  std::string reason;
+};
+
 // What the capture loop needs of a sound-card interface. Every operation
 // that can fail throws the tool's own text for it.
 struct CaptureBackend {
-  // Null when there is no usable capture device.
-  CaptureObject* (*openDevice)();
+  // name is the device asked for, empty for the system's default capture
+  // device: at most kMaxDeviceNameBytes (capture_devices.h) bytes of any
+  // value. Throws only "Interrupted".
+  DeviceOpening (*openDevice)(const std::string& name);
   // Null when the device cannot capture 16-bit stereo at exactly 44100 Hz
   // or what it records through cannot be had.
   CaptureBuffer* (*createBuffer)(CaptureObject* object, std::uint32_t captureBytes);
@@ -47,11 +72,22 @@ struct SoundCapture {
   const CaptureBackend* backend = nullptr;
   CaptureObject* object = nullptr;
   CaptureBuffer* buffer = nullptr;
+  // The opened device's name and description, as DeviceOpening has them.
+  std::string deviceName;
+  std::string deviceDescription;
 };
 
-// Opens the default capture device for captures of captureBytes bytes. Throws
-// "Unable to create DirectSoundCapture8 interface" or "Unable to create buffer".
-void OpenSoundCapture(SoundCapture& capture, std::uint32_t captureBytes);
+// How a device that is there but cannot be opened is reported: by quorlix's
+// fixed text alone, or followed by the sound system's own reason.
+enum class OpenFailureText { kFixed, kWithReason };
+
+// Opens the capture device called deviceName (empty: the default one) for
+// captures of captureBytes bytes. Throws "Unknown capture device - " or
+// "Ambiguous capture device - " with the name, "Unable to create
+// DirectSoundCapture8 interface" (with kWithReason followed by " - " and the
+// reason), "Unable to create buffer" or "Interrupted".
+void OpenSoundCapture(SoundCapture& capture, std::uint32_t captureBytes,
+                      const std::string& deviceName, OpenFailureText failureText);
 
 // Records one capture of captureBytes bytes of fresh samples, handing them to sink
 // piece by piece; returns the bytes delivered (fewer on a device that stops, never more).

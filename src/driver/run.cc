@@ -4,6 +4,7 @@
 #include <new>
 
 #include "analysis/byte_stats.h"
+#include "capture/capture_devices.h"
 #include "capture/sound_capture.h"
 #include "combine/merge.h"
 #include "driver/console_text.h"
@@ -20,7 +21,8 @@ void RunPhases(int argc, const char* const* argv, RunResources& resources) {
   if (plan.invalidArgument != nullptr) {
     std::cerr << "Invalid argument - " << plan.invalidArgument << std::endl;
   }
-  OpenSoundCapture(resources.soundCapture, plan.captureBytes);
+  OpenSoundCapture(resources.soundCapture, plan.captureBytes, RequestedCaptureDevice(),
+                   OpenFailureText::kFixed);
 
   std::cout << "\tFiles to record = " << plan.totalCaptures << std::endl;
   std::cout << "\tEstimated time = " << EstimatedMinutes(plan) << " minute(s)" << std::endl;

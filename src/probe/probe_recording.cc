@@ -1,5 +1,6 @@
 #include <cstdint>
 
+#include "capture/capture_devices.h"
 #include "capture/sound_capture.h"
 #include "driver/run_limits.h"
 #include "probe/probe_noise.h"
@@ -24,7 +25,7 @@ ProbeNoise RecordNoise(std::int32_t seconds) {
   capture.backend = &PlatformCaptureBackend();
   CaptureRelease release{capture};
   const std::uint32_t captureBytes = static_cast<std::uint32_t>(seconds) * kCaptureBytesPerSecond;
-  OpenSoundCapture(capture, captureBytes);
+  OpenSoundCapture(capture, captureBytes, RequestedCaptureDevice(), OpenFailureText::kWithReason);
   ProbeNoise noise;
   noise.fromSamples = true;
   RecordCapture(capture, captureBytes, CollectFrames, &noise);

@@ -38,6 +38,9 @@ struct Script {
   int recordsBeforeFailure = 0;
   void (*raise)() = nullptr;
   std::uint32_t pieceBytes = 0xFFFFFFFF;  // the most one piece holds
+  // With failAt kOpen: what the open says.
+  DeviceOutcome openOutcome = DeviceOutcome::kCannotOpen;
+  const char* openReason = "";
 };
 
 Script script;
@@ -48,9 +51,18 @@ int bufferToken;
 CaptureObject* const theObject = reinterpret_cast<CaptureObject*>(&objectToken);
 CaptureBuffer* const theBuffer = reinterpret_cast<CaptureBuffer*>(&bufferToken);
 
-CaptureObject* Open() {
-  script.calls.push_back("open");
-  return script.failAt == Step::kOpen ? nullptr : theObject;
+DeviceOpening Open(const std::string& name) {
+  script.calls.push_back(name.empty() ? "open" : "open " + name);
+  DeviceOpening opening;
+  if (script.failAt == Step::kOpen) {
+    opening.outcome = script.openOutcome;
+    opening.reason = script.openReason;
+    return opening;
+  }
+  opening.outcome = DeviceOutcome::kOpened;
+  opening.object = theObject;
+  opening.name = name;
+  return opening;
 }
 CaptureBuffer* Create(CaptureObject*, std::uint32_t captureBytes) {
   script.calls.push_back("create " + std::to_string(captureBytes));
@@ -130,6 +142,50 @@ TEST(CaptureLoop, EachFailingStepEndsTheRunCleanly) {
   }
 }
 
+// Every way a named device can fail to open has its own text, and a name
+// from outside is never printed raw nor handed on when it is too long.
+TEST(CaptureLoop, DeviceThatCannotBeOpenedIsReportedByItsOutcome) {
+  const std::string fixed = "Unable to create DirectSoundCapture8 interface";
+  const std::string longName(1001, 'x');
+  const struct {
+    std::string name;
+    DeviceOutcome outcome;
+    std::string reason;
+    OpenFailureText text;
+    std::string failure;
+  } cases[] = {
+      {"mic\n\x1b[2J", DeviceOutcome::kNoSuchDevice, "", OpenFailureText::kFixed,
+       "Unknown capture device - mic\\x0A\\x1B[2J"},
+      {"mic", DeviceOutcome::kSeveralDevices, "\"Mic A\" {1}, \"Mic B\" {2}",
+       OpenFailureText::kFixed, "Ambiguous capture device - mic matches \"Mic A\" {1}, \"Mic B\" {2}"},
+      {"hw:1", DeviceOutcome::kCannotOpen, "Device or resource busy", OpenFailureText::kFixed,
+       fixed},
+      {"hw:1", DeviceOutcome::kCannotOpen, "Device or resource busy",
+       OpenFailureText::kWithReason, fixed + " - Device or resource busy"},
+      {"", DeviceOutcome::kCannotOpen, "", OpenFailureText::kWithReason, fixed},
+      {longName, DeviceOutcome::kOpened, "", OpenFailureText::kFixed,
+       "Unknown capture device - " + longName.substr(0, 1000) + "..."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failure.substr(0, 60));
+    script = Script{};
+    script.failAt = Step::kOpen;
+    script.openOutcome = c.outcome;
+    script.openReason = c.reason.c_str();
+    SoundCapture capture;
+    capture.backend = &kScriptedBackend;
+    std::string failure;
+    try {
+      OpenSoundCapture(capture, 176400, c.name, c.text);
+    } catch (const FailureMessage& thrown) {
+      failure = thrown.text;
+    }
+    EXPECT_EQ(failure, c.failure);
+    EXPECT_EQ(capture.object, nullptr);
+    EXPECT_EQ(Calls(), c.name.size() > 1000 ? "" : "open" + (c.name.empty() ? "" : " " + c.name) + ";");
+  }
+}
+
 TEST(CaptureLoop, AnyExceptionPartWayEndsThroughTheReportAndTheTeardown) {
   const struct {
     void (*raise)();
@@ -175,7 +231,7 @@ TEST(CaptureLoop, ExtractsOnlyWhatWasDeliveredAndNeverMoreThanACapture) {
     resources.folder.path = folder.path;
     resources.soundCapture.backend = &kScriptedBackend;
     Console console;
-    OpenSoundCapture(resources.soundCapture, plan.captureBytes);
+    OpenSoundCapture(resources.soundCapture, plan.captureBytes, "", OpenFailureText::kFixed);
     RecordRawFiles(plan, resources);
     ASSERT_EQ(resources.rawList.files.size(), 1u);
     Bytes expected = testing::ReferenceBits(samples.data(), c.used);
@@ -199,7 +255,7 @@ TEST(CaptureLoop, RecordsEveryCaptureIntoItsOwnListedRawFile) {
   resources.folder.path = folder.path;
   resources.soundCapture.backend = &kScriptedBackend;
   Console console;
-  OpenSoundCapture(resources.soundCapture, plan.captureBytes);
+  OpenSoundCapture(resources.soundCapture, plan.captureBytes, "", OpenFailureText::kFixed);
   RecordRawFiles(plan, resources);
   EXPECT_EQ(console.out.str(), "\t6 \r\t5 \r\t4 \r\t3 \r\t2 \r\t1 \r");
   EXPECT_EQ(resources.rawList.files.size(), 6u);

@@ -175,7 +175,8 @@ TEST(Probe, RefusesBadArgumentsAndDeadInputWithOneReason) {
         {{"--bits", zeros, "--plan", "256", "257", "1"}, "InputFiles x MidFiles must be <= 65535\n"},
         {{"--bits", files.path + "/none"}, "Unable to open input file - " + files.path + "/none\n"},
         {{"--pcm", files.path}, "Unable to read input file - " + files.path + "\n"},
-        {{}, "Unable to create DirectSoundCapture8 interface\n"},
+        // quorlix's fixed text, then ALSA's own reason.
+        {{}, "Unable to create DirectSoundCapture8 interface - Invalid card index 99\n"},
   };
   ConfiguredDevice missing(kMissingDeviceConfig);
   for (const auto& c : cases) {
