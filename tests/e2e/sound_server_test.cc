@@ -1,9 +1,10 @@
-// Runs through a real sound server, as most Linux desktops record: a private
+// Runs through a real sound server, as Linux desktops record: a private
 // PipeWire graph reached through each of ALSA's two server plugins, its own
-// (type pipewire) and the pulse one (type pulse, served by pipewire-pulse).
-// Live noise must arrive whole, silence must be caught, and a server that
-// dies or freezes before or during a run, or a Ctrl-C in the first capture,
-// must end the run on time with its text and the folder as it was.
+// (type pipewire) and the pulse one (type pulse, served by pipewire-pulse),
+// and a private PulseAudio daemon through the pulse plugin. Live noise must
+// arrive whole, silence must be caught, and a server that dies or freezes
+// before or during a run, or a Ctrl-C in the first capture, must end the
+// run on time with its text and the folder as it was.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -25,14 +26,20 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-struct Plugin {
+// A server and the ALSA plugin that reaches it.
+struct Route {
   const char* name;
+  ServerKind server;
   const char* asoundrc;
-  bool pulse;  // the plugin talks to the pulse service rather than to PipeWire itself
+  bool pulse;  // the plugin talks to a pulse server rather than to PipeWire itself
 };
 
-constexpr Plugin kPipeWire = {"type pipewire", "pcm.!default { type pipewire }\n", false};
-constexpr Plugin kPulse = {"type pulse", "pcm.!default { type pulse }\n", true};
+constexpr char kPulsePlugin[] = "pcm.!default { type pulse }\n";
+constexpr Route kPipeWire = {"type pipewire", ServerKind::kPipeWire,
+                             "pcm.!default { type pipewire }\n", false};
+constexpr Route kPipeWirePulse = {"type pulse, pipewire-pulse", ServerKind::kPipeWire, kPulsePlugin,
+                                  true};
+constexpr Route kPulseAudio = {"type pulse, PulseAudio", ServerKind::kPulseAudio, kPulsePlugin, true};
 
 WatchedInvocation Through(const SoundServer& server, const ConfiguredDevice& device,
                           const std::vector<std::string>& args) {
@@ -58,17 +65,18 @@ std::size_t LongestZeroRun(const std::vector<std::uint8_t>& bytes) {
   return longest;
 }
 
-TEST(SoundServer, LiveNoiseArrivesWholeAtEitherGraphRate) {
+TEST(SoundServer, LiveNoiseArrivesWholeAtEitherRate) {
   const struct {
-    Plugin plugin;
-    int graphRate;
-  } cases[] = {{kPipeWire, 48000}, {kPulse, 48000}, {kPipeWire, 44100}, {kPulse, 44100}};
+    Route route;
+    int rate;
+  } cases[] = {{kPipeWire, 48000},  {kPipeWirePulse, 48000}, {kPipeWire, 44100},
+               {kPipeWirePulse, 44100}, {kPulseAudio, 48000},    {kPulseAudio, 44100}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.plugin.name) + " at " + std::to_string(c.graphRate));
-    SoundServer server(c.graphRate, ServerInput::kNoise);
+    SCOPED_TRACE(std::string(c.route.name) + " at " + std::to_string(c.rate));
+    SoundServer server(c.route.server, c.rate, ServerInput::kNoise);
     if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
     ASSERT_EQ(server.error(), "");
-    ConfiguredDevice device(c.plugin.asoundrc);
+    ConfiguredDevice device(c.route.asoundrc);
     TempDir folder;
     const WatchedResult result = RunWatched(Through(server, device, {folder.path, "1", "1", "3"}));
     EXPECT_EQ(result.tool.exitStatus, 0);
@@ -82,12 +90,12 @@ TEST(SoundServer, LiveNoiseArrivesWholeAtEitherGraphRate) {
 }
 
 TEST(SoundServer, SilenceFailsTheHealthTests) {
-  for (const Plugin& plugin : {kPipeWire, kPulse}) {
-    SCOPED_TRACE(plugin.name);
-    SoundServer server(48000, ServerInput::kSilence);
+  for (const Route& route : {kPipeWire, kPipeWirePulse}) {
+    SCOPED_TRACE(route.name);
+    SoundServer server(route.server, 48000, ServerInput::kSilence);
     if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
     ASSERT_EQ(server.error(), "");
-    ConfiguredDevice device(plugin.asoundrc);
+    ConfiguredDevice device(route.asoundrc);
     TempDir folder;
     const WatchedResult result = RunWatched(Through(server, device, {folder.path, "1", "1", "1"}));
     EXPECT_EQ(result.tool.err,
@@ -126,33 +134,37 @@ TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
   // room for a loaded machine but not for libpulse's 30 s reply timeout.
   const char* const kNoDevice = "Unable to create DirectSoundCapture8 interface";
   const struct {
-    Plugin plugin;
+    Route route;
     Fault fault;
     bool midRun;
     const char* text;
     seconds bound;
   } cases[] = {
       {kPipeWire, Fault::kKilled, true, "Capture timed out", seconds(20)},
-      {kPulse, Fault::kKilled, true, "Capture failed", seconds(5)},
+      {kPipeWirePulse, Fault::kKilled, true, "Capture failed", seconds(5)},
+      {kPulseAudio, Fault::kKilled, true, "Capture failed", seconds(5)},
       {kPipeWire, Fault::kKilled, false, kNoDevice, seconds(5)},
-      {kPulse, Fault::kKilled, false, kNoDevice, seconds(5)},
+      {kPipeWirePulse, Fault::kKilled, false, kNoDevice, seconds(5)},
+      {kPulseAudio, Fault::kKilled, false, kNoDevice, seconds(5)},
       {kPipeWire, Fault::kFrozen, true, "Capture timed out", seconds(20)},
-      {kPulse, Fault::kFrozen, true, "Capture timed out", seconds(20)},
+      {kPipeWirePulse, Fault::kFrozen, true, "Capture timed out", seconds(20)},
+      {kPulseAudio, Fault::kFrozen, true, "Capture timed out", seconds(20)},
       {kPipeWire, Fault::kFrozen, false, "Capture timed out", seconds(20)},
-      {kPulse, Fault::kFrozen, false, kNoDevice, seconds(20)},
+      {kPipeWirePulse, Fault::kFrozen, false, kNoDevice, seconds(20)},
+      {kPulseAudio, Fault::kFrozen, false, kNoDevice, seconds(20)},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.plugin.name) +
+    SCOPED_TRACE(std::string(c.route.name) +
                  (c.fault == Fault::kKilled ? ", killed" : ", frozen") +
                  (c.midRun ? " mid-run" : " before the run"));
-    SoundServer server(48000, ServerInput::kNoise);
+    SoundServer server(c.route.server, 48000, ServerInput::kNoise);
     if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
     ASSERT_EQ(server.error(), "");
-    ConfiguredDevice device(c.plugin.asoundrc);
+    ConfiguredDevice device(c.route.asoundrc);
     TempDir folder;
     WriteTextFile(folder.path + "/already-here", "kept");
     const FolderContents before = Snapshot(folder.path);
-    const pid_t target = c.plugin.pulse ? server.pulsePid() : server.pipewirePid();
+    const pid_t target = c.route.pulse ? server.pulsePid() : server.pipewirePid();
     const int signalNumber = c.fault == Fault::kKilled ? SIGKILL : SIGSTOP;
     Clock::time_point struck;
     WatchedInvocation invocation = Through(server, device, {folder.path, "1", "1", "30"});
@@ -181,12 +193,12 @@ TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
 TEST(SoundServer, CtrlCInTheFirstCaptureEndsTheRunAtOnce) {
   // The interrupt check runs at least every 100 ms whatever the plugin does;
   // a second leaves room for a loaded machine and the teardown.
-  for (const Plugin& plugin : {kPipeWire, kPulse}) {
-    SCOPED_TRACE(plugin.name);
-    SoundServer server(48000, ServerInput::kNoise);
+  for (const Route& route : {kPipeWire, kPipeWirePulse, kPulseAudio}) {
+    SCOPED_TRACE(route.name);
+    SoundServer server(route.server, 48000, ServerInput::kNoise);
     if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
     ASSERT_EQ(server.error(), "");
-    ConfiguredDevice device(plugin.asoundrc);
+    ConfiguredDevice device(route.asoundrc);
     TempDir folder;
     Clock::time_point sent;
     WatchedInvocation invocation = Through(server, device, {folder.path, "1", "1", "5"});

@@ -18,16 +18,28 @@
 namespace quorlix::testing {
 namespace {
 
-constexpr const char* kServerPrograms[] = {"pipewire",    "wireplumber", "pipewire-pulse",
-                                           "dbus-daemon", "pacat",       "pactl",
-                                           "setpriv"};
+constexpr const char* kRigPrograms[] = {"dbus-daemon", "pacat", "pactl", "setpriv"};
+constexpr const char* kPipeWirePrograms[] = {"pipewire", "wireplumber", "pipewire-pulse"};
+// Where scripts/install-deps unpacks Debian's pulseaudio package.
+constexpr char kPulseAudioDaemon[] = "/usr/local/lib/quorlix/pulseaudio/usr/bin/pulseaudio";
 
-std::string MissingProgram() {
-  for (const char* program : kServerPrograms) {
-    const std::string path = std::string("/usr/bin/") + program;
-    if (access(path.c_str(), X_OK) != 0) return program;
+std::string MissingProgram(ServerKind kind) {
+  std::vector<std::string> programs;
+  for (const char* program : kRigPrograms) programs.push_back(std::string("/usr/bin/") + program);
+  if (kind == ServerKind::kPipeWire) {
+    for (const char* program : kPipeWirePrograms) programs.push_back(std::string("/usr/bin/") + program);
+  } else {
+    programs.push_back(kPulseAudioDaemon);
+  }
+  for (const std::string& program : programs) {
+    if (access(program.c_str(), X_OK) != 0) return program;
   }
   return "";
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::map<std::string, std::string> ReadReadyFile(const std::string& path) {
@@ -42,29 +54,30 @@ std::map<std::string, std::string> ReadReadyFile(const std::string& path) {
 }
 
 std::string Tail(const std::string& path) {
-  std::ifstream in(path);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = ReadText(path);
   return text.size() > 2000 ? text.substr(text.size() - 2000) : text;
 }
 
 }  // namespace
 
-SoundServer::SoundServer(int graphRate, ServerInput input) {
+SoundServer::SoundServer(ServerKind kind, int rate, ServerInput input) {
   if (QUORLIX_EMULATED) {
     // Under an emulator the host's server plugins are not the tool's, and
     // emulation stretches every time bound; the native build runs these.
     skipReason_ = "the tool runs under an emulator";
     return;
   }
-  if (const std::string missing = MissingProgram(); !missing.empty()) {
-    skipReason_ = missing + " is not installed, so no sound server can run here";
+  if (const std::string missing = MissingProgram(kind); !missing.empty()) {
+    skipReason_ = missing + " is not installed (scripts/install-deps), so this server cannot run here";
     return;
   }
   const std::string serverDir = dir_.path + "/server";
   const std::string log = dir_.path + "/server.log";
   std::filesystem::create_directory(serverDir);
-  std::vector<std::string> argv = {"/bin/bash", SourceDir() + "/tests/support/sound_server.sh",
-                                   serverDir, std::to_string(graphRate)};
+  std::vector<std::string> argv = {"/bin/bash", SourceDir() + "/tests/support/sound_server.sh"};
+  if (kind == ServerKind::kPulseAudio) argv.push_back("--pulseaudio");
+  argv.push_back(serverDir);
+  argv.push_back(std::to_string(rate));
   if (input == ServerInput::kNoise) argv.push_back(QUORLIX_NOISE_BINARY);
   std::vector<char*> pointers;
   for (std::string& arg : argv) pointers.push_back(arg.data());
@@ -105,10 +118,10 @@ SoundServer::SoundServer(int graphRate, ServerInput input) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   std::map<std::string, std::string> values = ReadReadyFile(ready);
-  for (const char* name : {"XDG_RUNTIME_DIR", "PULSE_SERVER"}) {
+  for (const char* name : {"XDG_RUNTIME_DIR", "PULSE_SERVER", "PULSE_CLIENTCONFIG"}) {
     clientEnvironment_.push_back(std::string(name) + "=" + values[name]);
   }
-  pipewirePid_ = std::stoi(values["pipewire_pid"]);
+  if (!values["pipewire_pid"].empty()) pipewirePid_ = std::stoi(values["pipewire_pid"]);
   pulsePid_ = std::stoi(values["pulse_pid"]);
 }
 

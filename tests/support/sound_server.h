@@ -1,10 +1,11 @@
-// A private PipeWire sound server with its pulse service for one test,
-// started through tests/support/sound_server.sh: its own runtime folder,
-// HOME and session bus, a graph at a chosen rate whose default capture
-// device records synthetic noise or silence. Every process it starts is
-// ended when the object goes, and dies with the test process should that be
-// killed. A test skips when skipReason says that the server's programs are
-// missing here, and fails on an error starting one that is installed.
+// A private sound server for one test, started through
+// tests/support/sound_server.sh: PipeWire with its pulse service, or a real
+// PulseAudio daemon. It has its own runtime folder, HOME and session bus,
+// and runs at a chosen rate; its default capture device records synthetic
+// noise or silence. Every process it starts is ended when the object goes,
+// and dies with the test process should that be killed. A test skips when
+// skipReason says that the server's programs are missing here, and fails on
+// an error starting one that is installed.
 #ifndef QUORLIX_TESTS_SUPPORT_SOUND_SERVER_H_
 #define QUORLIX_TESTS_SUPPORT_SOUND_SERVER_H_
 
@@ -17,11 +18,12 @@
 
 namespace quorlix::testing {
 
+enum class ServerKind { kPipeWire, kPulseAudio };
 enum class ServerInput { kNoise, kSilence };
 
 class SoundServer {
  public:
-  SoundServer(int graphRate, ServerInput input);
+  SoundServer(ServerKind kind, int rate, ServerInput input);
   ~SoundServer();
   SoundServer(const SoundServer&) = delete;
   SoundServer& operator=(const SoundServer&) = delete;
@@ -33,7 +35,8 @@ class SoundServer {
   const std::string& error() const { return error_; }
   // NAME=VALUE entries a client needs to reach the server.
   const std::vector<std::string>& clientEnvironment() const { return clientEnvironment_; }
-  // The PipeWire daemon, and the pulse service in front of it.
+  // The PipeWire daemon (-1 for PulseAudio), and the process that serves
+  // the pulse protocol: pipewire-pulse or the PulseAudio daemon.
   pid_t pipewirePid() const { return pipewirePid_; }
   pid_t pulsePid() const { return pulsePid_; }
 
