@@ -55,6 +55,12 @@ constexpr std::uint32_t kFrameBytes = 4;
 constexpr snd_pcm_uframes_t kRingFrames = kRate / 2;
 constexpr snd_pcm_uframes_t kPeriodFrames = kRingFrames / 10;
 constexpr int kPollMilliseconds = 100;
+// Between two captures the stream runs on into the ring while the first
+// one's bits are tested and written: for a minute's capture that took 10 ms
+// on a loaded machine, and it grows with the capture. Captures up to a minute
+// long leave the ring ample room; a longer one starts its stream afresh, at
+// a cost that is small beside its length.
+constexpr std::uint32_t kLongestRunOnCaptureBytes = 60 * kRate * kFrameBytes;
 // A descriptor that reports ready with nothing to read must not turn the
 // wait into a spin.
 constexpr unsigned kIdleMilliseconds = 5;
@@ -171,16 +177,18 @@ CaptureBuffer* CreateBuffer(CaptureObject* object, std::uint32_t) {
   return buffer;
 }
 
-// A fresh stream each capture: nothing queued before the capture started
-// can reach it. The last capture's stream is stopped here rather than at its
-// end, so that each capture costs one bounded call, not two.
-void StartStream(CaptureObject* object) {
+// The hardware set-up leaves the device prepared, so its first start is
+// only a start; a later one drops what queued up before it.
+void StartStream(CaptureObject* object, bool afresh) {
   const int started = CallOnDevice(
       object,
-      [](snd_pcm_t* pcm) {
-        snd_pcm_drop(pcm);
-        const int prepared = snd_pcm_prepare(pcm);
-        return prepared < 0 ? prepared : snd_pcm_start(pcm);
+      [afresh](snd_pcm_t* pcm) {
+        if (afresh) {
+          snd_pcm_drop(pcm);
+          const int prepared = snd_pcm_prepare(pcm);
+          if (prepared < 0) return prepared;
+        }
+        return snd_pcm_start(pcm);
       },
       "Capture timed out");
   if (started < 0) Fail("Capture failed");
@@ -260,13 +268,20 @@ snd_pcm_uframes_t ReadFrames(CaptureObject* object, CaptureBuffer* buffer,
   return done;
 }
 
+// The stream runs on from one capture to the next, so that each capture
+// takes up the samples where the one before it stopped: a stream started
+// afresh costs a server a period or more before its first samples, and
+// through pipewire-pulse the start itself takes a tenth of a second. A stream
+// that overran or stopped all the same is recovered in the read.
 std::uint32_t Record(CaptureObject* object, CaptureBuffer* buffer, std::uint32_t captureBytes,
                      SampleSink sink, void* context) {
   if (object->pcm == nullptr) Fail("Capture failed");
   LeadingSilence silence;
   silence.over = object->startedBefore;
-  object->startedBefore = true;
-  StartStream(object);
+  if (!object->startedBefore || captureBytes > kLongestRunOnCaptureBytes) {
+    StartStream(object, object->startedBefore);
+    object->startedBefore = true;
+  }
   const snd_pcm_uframes_t frames =
       ReadFrames(object, buffer, captureBytes / kFrameBytes, silence, sink, context);
   return static_cast<std::uint32_t>(std::min<snd_pcm_uframes_t>(frames, captureBytes / kFrameBytes) *

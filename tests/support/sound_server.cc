@@ -18,7 +18,7 @@
 namespace quorlix::testing {
 namespace {
 
-constexpr const char* kRigPrograms[] = {"dbus-daemon", "pacat", "pactl", "setpriv"};
+constexpr const char* kRigPrograms[] = {"dbus-daemon", "pacat", "pactl", "setpriv", "stdbuf"};
 constexpr const char* kPipeWirePrograms[] = {"pipewire", "wireplumber", "pipewire-pulse"};
 // Where scripts/install-deps unpacks Debian's pulseaudio package.
 constexpr char kPulseAudioDaemon[] = "/usr/local/lib/quorlix/pulseaudio/usr/bin/pulseaudio";
@@ -123,7 +123,10 @@ SoundServer::SoundServer(ServerKind kind, int rate, ServerInput input) {
   }
   if (!values["pipewire_pid"].empty()) pipewirePid_ = std::stoi(values["pipewire_pid"]);
   pulsePid_ = std::stoi(values["pulse_pid"]);
+  eventsPath_ = values["events"];
 }
+
+std::string SoundServer::events() const { return ReadText(eventsPath_); }
 
 SoundServer::~SoundServer() {
   if (script_ <= 0) return;

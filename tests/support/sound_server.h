@@ -39,6 +39,9 @@ class SoundServer {
   // the pulse protocol: pipewire-pulse or the PulseAudio daemon.
   pid_t pipewirePid() const { return pipewirePid_; }
   pid_t pulsePid() const { return pulsePid_; }
+  // The server's events since it started, as `pactl subscribe` prints them,
+  // complete up to the moment the server was ready.
+  std::string events() const;
 
  private:
   TempDir dir_;
@@ -48,6 +51,7 @@ class SoundServer {
   std::vector<std::string> clientEnvironment_;
   pid_t pipewirePid_ = -1;
   pid_t pulsePid_ = -1;
+  std::string eventsPath_;
 };
 
 }  // namespace quorlix::testing

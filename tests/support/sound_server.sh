@@ -21,13 +21,14 @@
 #
 # Once everything answers, DIR/ready appears, holding lines of NAME=VALUE:
 # the environment a client needs (XDG_RUNTIME_DIR, PULSE_SERVER,
-# PULSE_CLIENTCONFIG) and the PID of every process started (dbus_pid,
-# pipewire_pid, wireplumber_pid, pulse_pid, listener_pid, noise_pid,
-# player_pid; pulse_pid is the process that serves the pulse protocol,
-# pipewire-pulse or the PulseAudio daemon). The script then stays in the
-# foreground until SIGTERM or SIGINT and ends every process it started, by
-# PID; should the script itself be killed, each of them gets SIGKILL from
-# the kernel.
+# PULSE_CLIENTCONFIG), the PID of every process started (dbus_pid,
+# pipewire_pid, wireplumber_pid, pulse_pid, listener_pid, events_pid,
+# noise_pid, player_pid; pulse_pid is the process that serves the pulse
+# protocol, pipewire-pulse or the PulseAudio daemon), and the log of the
+# server's events as `pactl subscribe` prints them (events), complete up to
+# that moment. The script then stays in the foreground until SIGTERM or
+# SIGINT and ends every process it started, by PID; should the script itself
+# be killed, each of them gets SIGKILL from the kernel.
 set -uo pipefail
 
 server=pipewire
@@ -187,6 +188,10 @@ EOF
 
 "start_$server"
 
+# Every event of the server, one a line, in the order the server sent them,
+# so that a test can count the recording streams a run opens.
+start events stdbuf -oL pactl subscribe
+
 noise_pid=
 player_pid=
 if [[ -n $noise_binary ]]; then
@@ -210,6 +215,19 @@ if [[ -n $noise_binary ]]; then
   wait_until "noise at the source" source_has_noise
 fi
 
+# A client's departure comes after every event before it: once that of a
+# client started now is logged, so is everything the set-up did.
+event_log_caught_up() {
+  local client
+  client=$(pactl info | sed -n 's/^Client Index: //p')
+  for _ in $(seq 10); do
+    grep -q "'remove' on client #$client\$" "$dir/events.log" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+wait_until "the event log" event_log_caught_up
+
 {
   echo "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR"
   echo "PULSE_SERVER=$PULSE_SERVER"
@@ -219,8 +237,10 @@ fi
   echo "wireplumber_pid=$wireplumber_pid"
   echo "pulse_pid=$pulse_pid"
   echo "listener_pid=$listener_pid"
+  echo "events_pid=$events_pid"
   echo "noise_pid=$noise_pid"
   echo "player_pid=$player_pid"
+  echo "events=$dir/events.log"
 } >"$dir/ready.new"
 mv "$dir/ready.new" "$dir/ready"
 
