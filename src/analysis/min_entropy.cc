@@ -4,6 +4,7 @@
 
 #include "analysis/min_entropy_estimators.h"
 #include "analysis/noise_bit_string.h"
+#include "platform/interrupt.h"
 
 namespace quorlix {
 
@@ -12,7 +13,7 @@ namespace quorlix {
 MinEntropyEstimates EstimateMinEntropy(const std::uint8_t* bits, std::size_t bitCount) {
   const NoiseBitString s = MakeNoiseBitString(bits, bitCount);
   MinEntropyEstimates e;
-  std::thread second([&] {
+  std::thread second = StartWorkerThread([&] {
     e.lz78y = Lz78yEstimate(s);
     e.lag = LagEstimate(s);
   });

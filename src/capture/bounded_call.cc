@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "platform/interrupt.h"
@@ -53,7 +52,7 @@ std::shared_ptr<CallThread> StartCallThread() {
   auto thread = std::make_shared<CallThread>();
   // Detached at once: a thread stuck in a library must never hold up the
   // caller, nor the end of the process.
-  std::thread([thread] { ServeCalls(thread); }).detach();
+  StartWorkerThread([thread] { ServeCalls(thread); }).detach();
   return thread;
 }
 

@@ -1,9 +1,11 @@
+#include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
-#include <initializer_list>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/interrupt.h"
@@ -12,6 +14,29 @@ namespace quorlix {
 namespace {
 
 volatile sig_atomic_t interrupted = 0;
+// The thread that makes and reads the run's files; 0 until the handlers are
+// installed. Set before any handler can run.
+pid_t mainThread = 0;
+
+// Ctrl-C, a termination request, a closed terminal or a lost ssh session,
+// and Ctrl-\ all end the run through its teardown.
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Whatever else would end the process (a timer or user signal nobody
+// handles, a CPU or file-size limit) still takes the raw and mid files with
+// it.
+constexpr int kEndingSignals[] = {SIGXCPU, SIGXFSZ,   SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM,
+                                  SIGPROF, SIGPOLL, SIGSTKFLT, SIGPWR};
+// So do an assertion in the audio stack and a crash. These strike the
+// thread that faulted, whatever it blocks, so no thread blocks them.
+constexpr int kFaultSignals[] = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS};
+
+// Only the main thread knows what the run is doing with its files. A signal
+// that lands on another thread (a fault there, or a signal sent to that
+// thread alone) is passed on to the main thread, whose handler does the work.
+bool PassedToMainThread(int signalNumber) {
+  return mainThread != 0 && gettid() != mainThread &&
+         tgkill(getpid(), mainThread, signalNumber) == 0;
+}
 
 // Deletes the files the run still has and ends the process by the signal it
 // got, so whoever started it sees the truth. Only async-signal-safe calls.
@@ -22,9 +47,22 @@ void EndNow(int signalNumber) {
   raise(signalNumber);
 }
 
+void EndOnSignal(int signalNumber) {
+  if (PassedToMainThread(signalNumber)) {
+    // The main thread ends the process within moments; returning to a fault
+    // would only fault again. It holds signals back only while it makes a
+    // file, so if it has not answered by then, this thread ends the process.
+    struct timespec wait = {2, 0};
+    while (nanosleep(&wait, &wait) != 0) {
+    }
+  }
+  EndNow(signalNumber);
+}
+
 // The first request ends the run through its teardown; a second one, when the
 // teardown or a device that does not answer takes too long, ends it at once.
 void NoteInterrupt(int signalNumber) {
+  if (PassedToMainThread(signalNumber)) return;
   if (interrupted != 0) EndNow(signalNumber);
   interrupted = 1;
 }
@@ -37,28 +75,34 @@ void KeepMemoryPrivate() {
   prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
+// Held while a thread is created, which starts with its creator's mask.
+struct SignalsBlockedForNewThread {
+  SignalsBlockedForNewThread() {
+    sigset_t blocked;
+    sigfillset(&blocked);
+    for (int signalNumber : kFaultSignals) sigdelset(&blocked, signalNumber);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+  }
+  ~SignalsBlockedForNewThread() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+  SignalsBlockedForNewThread(const SignalsBlockedForNewThread&) = delete;
+  SignalsBlockedForNewThread& operator=(const SignalsBlockedForNewThread&) = delete;
+  sigset_t previous;
+};
+
 }  // namespace
 
 void InstallInterruptHandler() {
   KeepMemoryPrivate();
+  mainThread = gettid();
   struct sigaction action = {};
-  action.sa_handler = NoteInterrupt;
   sigemptyset(&action.sa_mask);
   // No SA_RESTART: a capture blocked in the sound driver wakes with EINTR and
   // sees the flag at once.
-  action.sa_flags = 0;
-  // Ctrl-C, a termination request, a closed terminal or a lost ssh session,
-  // and Ctrl-\ all end the run through its teardown.
-  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(signalNumber, &action, nullptr);
-  // Whatever else would end the process (an assertion in the audio stack, a
-  // crash, a timer or user signal nobody handles) still takes the raw and mid
-  // files with it.
-  action.sa_handler = EndNow;
-  for (int signalNumber : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGXCPU,
-                           SIGXFSZ, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGPOLL,
-                           SIGSTKFLT, SIGPWR}) {
-    sigaction(signalNumber, &action, nullptr);
-  }
+  action.sa_handler = NoteInterrupt;
+  for (int signalNumber : kInterruptSignals) sigaction(signalNumber, &action, nullptr);
+  action.sa_handler = EndOnSignal;
+  for (int signalNumber : kEndingSignals) sigaction(signalNumber, &action, nullptr);
+  for (int signalNumber : kFaultSignals) sigaction(signalNumber, &action, nullptr);
   // A capture device that writes through a pipe (ALSA can) must not kill the
   // run when the pipe's reader goes: the write fails, and so does the
   // capture, through the teardown.
@@ -66,6 +110,11 @@ void InstallInterruptHandler() {
 }
 
 bool InterruptRequested() { return interrupted != 0; }
+
+std::thread StartWorkerThread(std::function<void()> body) {
+  SignalsBlockedForNewThread blocked;
+  return std::thread(std::move(body));
+}
 
 void SleepMilliseconds(unsigned milliseconds) {
   struct timespec pause = {static_cast<time_t>(milliseconds / 1000),

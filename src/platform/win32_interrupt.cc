@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/interrupt.h"
@@ -52,6 +53,10 @@ void InstallInterruptHandler() {
 }
 
 bool InterruptRequested() { return interrupted; }
+
+// Windows has no signals to block: console events come on a thread of their
+// own, and an abort is raised on the thread that called it.
+std::thread StartWorkerThread(std::function<void()> body) { return std::thread(std::move(body)); }
 
 void SleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 

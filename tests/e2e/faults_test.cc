@@ -1,8 +1,10 @@
 // Runs that fail part way: a full disk while each kind of file is written, a
 // device that cannot record at 44100 Hz, and a user's interrupt. Each ends
 // with one text, exit status 1, and the folder exactly as it was.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <regex>
@@ -116,6 +118,46 @@ TEST(Interrupt, EndsTheRunThroughTeardown) {
     EXPECT_EQ(coreLimit, "0 0");
     ExpectFailedRun(result.tool, folder.path, {}, "Interrupted\n");
     EXPECT_EQ(result.tool.out.find("Analysis..."), std::string::npos);
+  }
+}
+
+// The process's threads other than its main one.
+std::vector<pid_t> OtherThreads(pid_t pid) {
+  std::vector<pid_t> threads;
+  DIR* tasks = opendir(("/proc/" + std::to_string(pid) + "/task").c_str());
+  if (tasks == nullptr) return threads;
+  while (const dirent* entry = readdir(tasks)) {
+    const pid_t thread = static_cast<pid_t>(std::atol(entry->d_name));
+    if (thread > 0 && thread != pid) threads.push_back(thread);
+  }
+  closedir(tasks);
+  return threads;
+}
+
+TEST(Interrupt, ThatStrikesAnotherThreadIsHandledByTheMainThread) {
+  // A crash or an abort on the sound device's call thread, while the main
+  // thread makes and reads files: the main thread's handler deletes them and
+  // the process dies by the signal. Handled on the struck thread instead,
+  // the files vanish under the main thread, which goes on to fail reading
+  // one or to make more.
+  for (int signalNumber : {SIGSEGV, SIGABRT}) {
+    SCOPED_TRACE(strsignal(signalNumber));
+    TempDir folder;
+    TestDevice device("/dev/urandom");
+    WatchedInvocation invocation;
+    invocation.home = device.home.path;
+    invocation.args = {folder.path, "1", "300", "1"};
+    invocation.hookWhenOutputHas = "Merging input files...";
+    std::size_t struck = 0;
+    invocation.hook = [&](pid_t child) {
+      for (pid_t thread : OtherThreads(child)) struck += tgkill(child, thread, signalNumber) == 0;
+    };
+    const WatchedResult result = RunWatched(invocation);
+    ASSERT_TRUE(result.hookRan);
+    EXPECT_GT(struck, 0u);
+    EXPECT_EQ(result.tool.killedBySignal, signalNumber);
+    EXPECT_EQ(result.tool.err, "");
+    EXPECT_EQ(ListFolder(folder.path), std::set<std::string>{});
   }
 }
 

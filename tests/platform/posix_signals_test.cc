@@ -3,6 +3,7 @@
 // raised in a child process that has made files the way a run does; the
 // child must die by that signal, leaving only the file it kept.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,6 +56,24 @@ TEST(PosixSignals, ThatEndTheProcessAtOnceTakeTheRunsFilesWithIt) {
     ASSERT_EQ(left.size(), 2u);
     EXPECT_EQ(*left.begin(), "already-here");
     EXPECT_TRUE(std::regex_match(*left.rbegin(), std::regex("dat[0-9A-F]{4}\\.tmp"))) << *left.rbegin();
+  }
+}
+
+TEST(PosixSignals, WorkerThreadsLeaveAllButFaultsToTheMainThread) {
+  sigset_t before;
+  sigset_t inWorker;
+  sigset_t after;
+  pthread_sigmask(SIG_SETMASK, nullptr, &before);
+  StartWorkerThread([&inWorker] { pthread_sigmask(SIG_SETMASK, nullptr, &inWorker); }).join();
+  pthread_sigmask(SIG_SETMASK, nullptr, &after);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGXFSZ, SIGPIPE, SIGRTMIN}) {
+    EXPECT_TRUE(sigismember(&inWorker, signalNumber)) << strsignal(signalNumber);
+  }
+  for (int signalNumber : {SIGSEGV, SIGABRT, SIGBUS}) {
+    EXPECT_FALSE(sigismember(&inWorker, signalNumber)) << strsignal(signalNumber);
+  }
+  for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+    EXPECT_EQ(sigismember(&after, signalNumber), sigismember(&before, signalNumber)) << signalNumber;
   }
 }
 
