@@ -8,8 +8,8 @@
 # folder, beside their symbols (NAME.debug); each copy names its symbol file
 # in a debug link, so a debugger given the copy finds them. The man pages,
 # the changelog and the README are installed compressed on Linux, as Debian
-# keeps them, and the README only up to the part that is for building from
-# source. Nothing installed depends on the build folder or the time of the
+# keeps them; the man pages name the version of project(), and the README
+# goes only up to the part that is for building from source. Nothing installed depends on the build folder or the time of the
 # build (see cmake/reproducible.cmake): scripts/package builds the same
 # bytes wherever and whenever it runs.
 include(GNUInstallDirs)
@@ -78,7 +78,14 @@ else()
   endfunction()
   set(quorlix_man_pages)
   foreach(page quorlix quorlix-probe quorlix-assess)
-    quorlix_compressed(${PROJECT_SOURCE_DIR}/docs/${page}.1 ${page}.1)
+    set(versioned ${quorlix_release_dir}/${page}.1)
+    add_custom_command(
+      OUTPUT ${versioned}
+      COMMAND ${CMAKE_COMMAND} -D SOURCE=${PROJECT_SOURCE_DIR}/docs/${page}.1 -D OUTPUT=${versioned}
+              -D VERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/cmake/installed_man_page.cmake
+      DEPENDS docs/${page}.1 cmake/installed_man_page.cmake
+      VERBATIM)
+    quorlix_compressed(${versioned} ${page}.1)
     list(APPEND quorlix_man_pages ${quorlix_release_dir}/compressed/${page}.1.gz)
   endforeach()
   quorlix_compressed(${PROJECT_SOURCE_DIR}/packaging/changelog changelog)
