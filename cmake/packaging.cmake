@@ -58,7 +58,7 @@ if(WIN32)
 else()
   # The changelog's newest entry is the version being built; a new version
   # needs its entry first.
-  file(STRINGS packaging/changelog quorlix_changelog_head LIMIT_COUNT 1)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog quorlix_changelog_head LIMIT_COUNT 1)
   if(NOT quorlix_changelog_head MATCHES "^quorlix \\(${PROJECT_VERSION}\\) ")
     message(FATAL_ERROR "packaging/changelog begins with \"${quorlix_changelog_head}\": "
                         "add an entry for version ${PROJECT_VERSION} at its top")
