@@ -5,8 +5,10 @@
 #include <iostream>
 
 #include "analysis/health_tests.h"
+#include "capture/capture_devices.h"
 #include "driver/failure.h"
 #include "driver/interruption.h"
+#include "probe/probe_devices.h"
 #include "probe/probe_findings.h"
 #include "probe/probe_noise.h"
 #include "probe/probe_report.h"
@@ -23,7 +25,8 @@ ProbeNoise GatherNoise(const ProbeCommand& command) {
     case NoiseSource::kRecording:
       break;
   }
-  return RecordNoise(command.recordSeconds);
+  return RecordNoise(command.recordSeconds,
+                     command.device != nullptr ? command.device : RequestedCaptureDevice());
 }
 
 std::uint64_t CountOnes(const std::vector<std::uint8_t>& bits) {
@@ -35,6 +38,9 @@ std::uint64_t CountOnes(const std::vector<std::uint8_t>& bits) {
 ProbeFindings Examine(const ProbeCommand& command, const ProbeNoise& noise) {
   ProbeFindings findings;
   findings.command = command;
+  findings.defaultDevice = noise.defaultDevice;
+  findings.deviceName = noise.deviceName;
+  findings.deviceDescription = noise.deviceDescription;
   findings.hasSamples = noise.fromSamples;
   for (std::size_t channel = 0; channel < 2; ++channel) {
     findings.channels[channel] = SummarizeChannel(noise.sampleSums.channels[channel]);
@@ -68,6 +74,10 @@ int RunProbe(int argc, const char* const* argv) {
     const ProbeCommand command = ReadProbeCommand(argc, argv);
     if (command.help || command.version) {
       std::cout << (command.help ? ProbeHelpText() : ProbeVersionText()) << std::endl;
+      return 0;
+    }
+    if (command.list) {
+      PrintCaptureDevices(command.json, std::cout);
       return 0;
     }
     const ProbeFindings findings = Examine(command, GatherNoise(command));

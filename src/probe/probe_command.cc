@@ -12,10 +12,11 @@ namespace {
 
 constexpr char kUsage[] =
       "Usage:\n\n"
-      "\tquorlix-probe [--json] [seconds]\n"
+      "\tquorlix-probe [--json] [--device NAME] [seconds]\n"
       "\tquorlix-probe [--json] --pcm FILE\n"
       "\tquorlix-probe [--json] --bits FILE\n"
-      "\tany of them followed by --plan inputFiles midFiles seconds";
+      "\tany of them followed by --plan inputFiles midFiles seconds\n"
+      "\tquorlix-probe [--json] --list";
 
 [[noreturn]] void FailUsage() { Fail(kUsage); }
 
@@ -67,6 +68,12 @@ ProbeCommand ReadProbeCommand(int argc, const char* const* argv) {
     if (flag("--json")) {
       if (command.json) FailUsage();
       command.json = true;
+    } else if (flag("--list")) {
+      if (command.list) FailUsage();
+      command.list = true;
+    } else if (IsOption(argument, "--device", attached)) {
+      if (command.device != nullptr) FailUsage();
+      command.device = attached != nullptr ? attached : next();
     } else if (IsOption(argument, "--plan", attached)) {
       if (command.hasPlan) FailUsage();
       command.hasPlan = true;
@@ -85,6 +92,8 @@ ProbeCommand ReadProbeCommand(int argc, const char* const* argv) {
       sourceGiven = true;
     }
   }
+  if (command.list && (sourceGiven || command.hasPlan || command.device != nullptr)) FailUsage();
+  if (command.device != nullptr && command.source != NoiseSource::kRecording) FailUsage();
   if (command.source == NoiseSource::kRecording) CheckSeconds(command.recordSeconds);
   if (command.hasPlan) {
     if (command.planInputFiles < 1) Fail("InputFiles must be >= 1");
@@ -102,14 +111,19 @@ std::string ProbeHelpText() {
          "\n\tquorlix-probe --help | --version\n\n"
          "Measures the min-entropy of a sound card's input noise, in the bits quorlix\n"
          "keeps, and names the quorlix run that turns it into full-entropy output.\n\n"
-         "  seconds        record this long from the default capture device (12)\n"
+         "  seconds        record this long from the capture device (12)\n"
+         "  --device NAME  record from this capture device, not QUORLIX_DEVICE's or\n"
+         "                 the default one\n"
          "  --pcm FILE     a recording: raw 16-bit little-endian stereo PCM, 44100 Hz\n"
          "  --bits FILE    noise bits as quorlix's raw files hold them\n"
          "  --plan inputFiles midFiles seconds\n"
          "                 also judge that run of quorlix\n"
          "  --json         the report as one JSON object\n"
+         "  --list         the capture devices, each with the name that chooses it\n"
          "  --help         this text\n"
          "  --version      the version\n\n"
+         "The capture device is the one QUORLIX_DEVICE names, or the default one when\n"
+         "it is unset or empty; --list shows the names it takes.\n"
          "Options also take their value after '=' (--pcm=FILE). Exit status 0 when\n"
          "the input is fit to use, 1 when it is not or on any failure.\n"
          "See quorlix-probe(1).";

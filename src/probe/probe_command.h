@@ -1,6 +1,6 @@
 // The quorlix-probe command line: where the noise comes from (a recording,
 // a PCM file or a file of noise bits), whether the report is JSON, and the
-// run shape to judge. Reading it is the only place that decides whether a
+// run shape to judge; or a list of the capture devices. Reading it is the only place that decides whether a
 // command line is acceptable. Options take their value as the next argument
 // or after '=' (--pcm=FILE); counts are read as quorlix reads them.
 #ifndef QUORLIX_PROBE_PROBE_COMMAND_H_
@@ -17,6 +17,10 @@ struct ProbeCommand {
   NoiseSource source = NoiseSource::kRecording;
   std::int32_t recordSeconds = 12;  // enough for the 1,000,000 bits the assessment wants
   const char* file = nullptr;       // for the two file sources
+  // For a recording: the capture device --device names, over QUORLIX_DEVICE.
+  const char* device = nullptr;
+  // --list: list the capture devices instead.
+  bool list = false;
   bool json = false;
   bool hasPlan = false;
   std::int32_t planInputFiles = 0;

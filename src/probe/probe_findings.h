@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "analysis/min_entropy.h"
 #include "probe/probe_command.h"
@@ -19,6 +20,11 @@ inline constexpr std::uint64_t kAssessedBits = 1000000;
 
 struct ProbeFindings {
   ProbeCommand command;
+  // For a recording: whether no device was named, and the device as the
+  // sound system names it.
+  bool defaultDevice = false;
+  std::string deviceName;
+  std::string deviceDescription;
   bool hasSamples = false;
   std::array<ChannelStats, 2> channels{};
   std::uint64_t noiseBits = 0;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "probe/sample_stats.h"
@@ -18,6 +19,11 @@ namespace quorlix {
 
 struct ProbeNoise {
   bool fromSamples = false;
+  // For a recording: whether no device was named, and the device it came
+  // from as the sound system names it.
+  bool defaultDevice = false;
+  std::string deviceName;
+  std::string deviceDescription;
   SampleSums sampleSums;
   std::vector<std::uint8_t> bits;
   std::uint64_t bitCount = 0;
@@ -41,9 +47,10 @@ ProbeNoise ReadPcmFile(const char* name);
 // A file of noise bits as quorlix's raw files hold them. Same failures.
 ProbeNoise ReadBitsFile(const char* name);
 
-// seconds of capture from the default device, through quorlix's own capture
-// code; throws its failure texts.
-ProbeNoise RecordNoise(std::int32_t seconds);
+// seconds of capture from the device called deviceName (empty: the default
+// one), through quorlix's own capture code; throws its failure texts, with
+// the sound system's reason when the device cannot be opened.
+ProbeNoise RecordNoise(std::int32_t seconds, const std::string& deviceName);
 
 }  // namespace quorlix
 

@@ -1,6 +1,5 @@
 #include <cstdint>
 
-#include "capture/capture_devices.h"
 #include "capture/sound_capture.h"
 #include "driver/run_limits.h"
 #include "probe/probe_noise.h"
@@ -20,14 +19,17 @@ struct CaptureRelease {
 
 }  // namespace
 
-ProbeNoise RecordNoise(std::int32_t seconds) {
+ProbeNoise RecordNoise(std::int32_t seconds, const std::string& deviceName) {
   SoundCapture capture;
   capture.backend = &PlatformCaptureBackend();
   CaptureRelease release{capture};
   const std::uint32_t captureBytes = static_cast<std::uint32_t>(seconds) * kCaptureBytesPerSecond;
-  OpenSoundCapture(capture, captureBytes, RequestedCaptureDevice(), OpenFailureText::kWithReason);
+  OpenSoundCapture(capture, captureBytes, deviceName, OpenFailureText::kWithReason);
   ProbeNoise noise;
   noise.fromSamples = true;
+  noise.defaultDevice = deviceName.empty();
+  noise.deviceName = capture.deviceName;
+  noise.deviceDescription = capture.deviceDescription;
   RecordCapture(capture, captureBytes, CollectFrames, &noise);
   FinishFrames(noise);
   return noise;

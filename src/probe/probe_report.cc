@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "capture/capture_devices.h"
 #include "driver/console_text.h"
 
 namespace quorlix {
@@ -54,7 +55,11 @@ std::string OutputEntropyText(const OutputEntropy& entropy) {
   return Format("%.6f (1 - 2^%.1f)", entropy.minEntropy, entropy.shortfallLog2);
 }
 
-std::string SourceText(const ProbeCommand& command) {
+// A recording names its device: ALSA's "default" needs no more words than
+// "the default capture device", while DirectSound names the device it
+// stands for.
+std::string SourceText(const ProbeFindings& findings) {
+  const ProbeCommand& command = findings.command;
   switch (command.source) {
     case NoiseSource::kPcmFile:
       return std::string("PCM file ") + command.file;
@@ -63,7 +68,15 @@ std::string SourceText(const ProbeCommand& command) {
     case NoiseSource::kRecording:
       break;
   }
-  return Format("%d s recorded from the default capture device", command.recordSeconds);
+  std::string device = PrintableLine(findings.deviceName);
+  if (!findings.deviceDescription.empty()) {
+    device = '"' + PrintableLine(findings.deviceDescription) + "\" " + device;
+  }
+  std::string text = Format("%d s recorded from ", command.recordSeconds);
+  if (!findings.defaultDevice) return text + "capture device " + device;
+  text += "the default capture device";
+  if (!findings.deviceName.empty() && findings.deviceName != "default") text += ", " + device;
+  return text;
 }
 
 std::string Hints(const ChannelStats& stats) {
@@ -182,22 +195,6 @@ std::string FitLine(const ProbeFindings& findings) {
                 findings.assessed.value);
 }
 
-// The file name is the only text from outside; everything else is ours.
-std::string JsonString(const char* text) {
-  std::string quoted = "\"";
-  for (; *text != '\0'; ++text) {
-    const auto c = static_cast<unsigned char>(*text);
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20) {
-      quoted += Format("\\u%04x", c);
-    } else {
-      quoted += static_cast<char>(c);
-    }
-  }
-  return quoted + '"';
-}
 
 std::string JsonNumber(double value) { return std::isfinite(value) ? Format("%.6f", value) : "null"; }
 
@@ -220,13 +217,29 @@ void PrintJsonChannel(const ChannelStats& stats, const char* name, std::ostream&
 
 }  // namespace
 
+std::string JsonString(const char* text) {
+  std::string quoted = "\"";
+  for (; *text != '\0'; ++text) {
+    const auto c = static_cast<unsigned char>(*text);
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += static_cast<char>(c);
+    } else if (c < 0x20) {
+      quoted += Format("\\u%04x", c);
+    } else {
+      quoted += static_cast<char>(c);
+    }
+  }
+  return quoted + '"';
+}
+
 const char* UnfitLine() {
   return "Unfit: the noise bits failed the health tests (41 equal bits in a row, or 793 alike in "
          "a 1024-bit window), as a muted, dead or stuck input does.";
 }
 
 void PrintTextReport(const ProbeFindings& findings, std::ostream& out) {
-  out << "quorlix-probe: " << SourceText(findings.command) << "\n\n";
+  out << "quorlix-probe: " << SourceText(findings) << "\n\n";
   PrintSamples(findings, out);
   PrintNoiseBits(findings, out);
   PrintMinEntropy(findings, out);
@@ -239,7 +252,10 @@ void PrintJsonReport(const ProbeFindings& findings, std::ostream& out) {
   out << "{\"source\": ";
   switch (command.source) {
     case NoiseSource::kRecording:
-      out << "\"recording\", \"seconds\": " << command.recordSeconds;
+      out << "\"recording\", \"seconds\": " << command.recordSeconds
+          << ", \"device\": " << JsonString(findings.deviceName.c_str())
+          << ", \"deviceDescription\": " << JsonString(findings.deviceDescription.c_str())
+          << ", \"defaultDevice\": " << (findings.defaultDevice ? "true" : "false");
       break;
     case NoiseSource::kPcmFile:
       out << "\"pcm\", \"file\": " << JsonString(command.file);

@@ -4,6 +4,7 @@
 #define QUORLIX_PROBE_PROBE_REPORT_H_
 
 #include <ostream>
+#include <string>
 
 #include "probe/probe_findings.h"
 
@@ -13,6 +14,10 @@ namespace quorlix {
 void PrintTextReport(const ProbeFindings& findings, std::ostream& out);
 
 void PrintJsonReport(const ProbeFindings& findings, std::ostream& out);
+
+// text as a JSON string, quotes included. File and device names are the
+// only texts from outside; everything else is ours.
+std::string JsonString(const char* text);
 
 // Why an input that failed the health tests is unfit, in one line.
 const char* UnfitLine();

@@ -155,9 +155,11 @@ TEST(Probe, RefusesBadArgumentsAndDeadInputWithOneReason) {
   const std::string zeros = files.path + "/zeros.bits";
   WriteWholeFile(zeros, std::vector<std::uint8_t>(20000, 0));
   const std::string usage =
-        "Usage:\n\n\tquorlix-probe [--json] [seconds]\n\tquorlix-probe [--json] --pcm FILE\n"
+        "Usage:\n\n\tquorlix-probe [--json] [--device NAME] [seconds]\n"
+        "\tquorlix-probe [--json] --pcm FILE\n"
         "\tquorlix-probe [--json] --bits FILE\n"
-        "\tany of them followed by --plan inputFiles midFiles seconds\n";
+        "\tany of them followed by --plan inputFiles midFiles seconds\n"
+        "\tquorlix-probe [--json] --list\n";
   const struct {
     std::vector<std::string> args;
     std::string err;
@@ -169,6 +171,9 @@ TEST(Probe, RefusesBadArgumentsAndDeadInputWithOneReason) {
         {{"--json=1"}, usage},
         {{"abc"}, "Seconds must be >= 1\n"},
         {{"--plan", "1", "1"}, usage},
+        {{"--list", "12"}, usage},
+        {{"--device=x", "--bits", zeros}, usage},
+        {{"--device"}, usage},
         {{"0"}, "Seconds must be >= 1\n"},
         {{"24348"}, "Seconds must be <= 24347\n"},
         {{"--bits", zeros, "--plan", "0", "1", "1"}, "InputFiles must be >= 1\n"},

@@ -11,11 +11,21 @@ std::string WriteSamples(const std::string& folder, const std::vector<std::uint8
   return path;
 }
 
+std::string FileDeviceBody(const std::string& infile) {
+  return "type file; slave.pcm \"null\"; file \"/dev/null\"; infile \"" + infile +
+         "\"; format \"raw\"";
+}
+
 }  // namespace
 
 std::string FileDeviceConfig(const std::string& infile) {
-  return "pcm.!default { type file; slave.pcm \"null\"; file \"/dev/null\"; infile \"" + infile +
-         "\"; format \"raw\" }\n";
+  return "pcm.!default { " + FileDeviceBody(infile) + " }\n";
+}
+
+std::string NamedFileDeviceConfig(const std::string& name, const std::string& description,
+                                  const std::string& infile) {
+  return "pcm." + name + " { " + FileDeviceBody(infile) + "; hint.description \"" + description +
+         "\" }\n";
 }
 
 ConfiguredDevice::ConfiguredDevice(const std::string& asoundrc) {

@@ -37,6 +37,11 @@ struct NoiseDevice {
 // The ALSA configuration of a device that reads from infile.
 std::string FileDeviceConfig(const std::string& infile);
 
+// The ALSA configuration of a capture device called name that reads from
+// infile, with the description ALSA's device list shows.
+std::string NamedFileDeviceConfig(const std::string& name, const std::string& description,
+                                  const std::string& infile);
+
 // A default capture device that does not exist, the same on every machine
 // whatever sound server it runs.
 inline constexpr char kMissingDeviceConfig[] = "pcm.!default { type hw card 99 }\n";

@@ -183,7 +183,7 @@ done
 
 # quorlix-probe.exe: a bad argument, no capture device, the two file forms
 # and a dead input, all before any sound server is there.
-probe_usage=$'Usage:\r\n\r\n\tquorlix-probe [--json] [seconds]\r\n\tquorlix-probe [--json] --pcm FILE\r\n'$'\tquorlix-probe [--json] --bits FILE\r\n\tany of them followed by --plan inputFiles midFiles seconds\r\n'
+probe_usage=$'Usage:\r\n\r\n\tquorlix-probe [--json] [--device NAME] [seconds]\r\n'$'\tquorlix-probe [--json] --pcm FILE\r\n\tquorlix-probe [--json] --bits FILE\r\n'$'\tany of them followed by --plan inputFiles midFiles seconds\r\n\tquorlix-probe [--json] --list\r\n'
 case_name="probe: bad argument"
 run_probe --pcm
 check "exit status" equal "$status" 1
