@@ -15,8 +15,9 @@ namespace {
 
 volatile sig_atomic_t interrupted = 0;
 // The thread that makes and reads the run's files; 0 until the handlers are
-// installed. Set before any handler can run.
+// installed. Set, like ignoredAtStart, before any handler can run.
 pid_t mainThread = 0;
+bool ignoredAtStart[NSIG] = {};
 
 // Ctrl-C, a termination request, a closed terminal or a lost ssh session,
 // and Ctrl-\ all end the run through its teardown.
@@ -47,7 +48,10 @@ void EndNow(int signalNumber) {
   raise(signalNumber);
 }
 
-void EndOnSignal(int signalNumber) {
+void EndOnSignal(int signalNumber, siginfo_t* info, void*) {
+  // A fault signal that was ignored at start stays ignored when another
+  // process sends it; a fault of this process still ends it.
+  if (ignoredAtStart[signalNumber] && info->si_code <= 0 && info->si_pid != getpid()) return;
   if (PassedToMainThread(signalNumber)) {
     // The main thread ends the process within moments; returning to a fault
     // would only fault again. It holds signals back only while it makes a
@@ -65,6 +69,12 @@ void NoteInterrupt(int signalNumber) {
   if (PassedToMainThread(signalNumber)) return;
   if (interrupted != 0) EndNow(signalNumber);
   interrupted = 1;
+}
+
+bool IgnoredNow(int signalNumber) {
+  struct sigaction current = {};
+  return sigaction(signalNumber, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+         current.sa_handler == SIG_IGN;
 }
 
 // A core file of this process would hold the captures' bits, and so would a
@@ -94,14 +104,28 @@ struct SignalsBlockedForNewThread {
 void InstallInterruptHandler() {
   KeepMemoryPrivate();
   mainThread = gettid();
+  // A signal ignored at start stays ignored: nohup's SIGHUP, the SIGINT and
+  // SIGQUIT of a background job, SIGXFSZ (a write past the file-size limit
+  // then fails with EFBIG, and the run with it).
+  for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+    ignoredAtStart[signalNumber] = IgnoredNow(signalNumber);
+  }
+
   struct sigaction action = {};
   sigemptyset(&action.sa_mask);
   // No SA_RESTART: a capture blocked in the sound driver wakes with EINTR and
   // sees the flag at once.
   action.sa_handler = NoteInterrupt;
-  for (int signalNumber : kInterruptSignals) sigaction(signalNumber, &action, nullptr);
-  action.sa_handler = EndOnSignal;
-  for (int signalNumber : kEndingSignals) sigaction(signalNumber, &action, nullptr);
+  for (int signalNumber : kInterruptSignals) {
+    if (!ignoredAtStart[signalNumber]) sigaction(signalNumber, &action, nullptr);
+  }
+  action.sa_sigaction = EndOnSignal;
+  action.sa_flags = SA_SIGINFO;
+  for (int signalNumber : kEndingSignals) {
+    if (!ignoredAtStart[signalNumber]) sigaction(signalNumber, &action, nullptr);
+  }
+  // Ignoring these never keeps a faulting process alive, so they are
+  // handled whatever their disposition, to take the files with it.
   for (int signalNumber : kFaultSignals) sigaction(signalNumber, &action, nullptr);
   // A capture device that writes through a pipe (ALSA can) must not kill the
   // run when the pipe's reader goes: the write fails, and so does the

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -85,11 +86,17 @@ std::string CoreLimit(pid_t pid) {
 
 TEST(Interrupt, EndsTheRunThroughTeardown) {
   // Ctrl-C, a termination request, a closed terminal and Ctrl-\ alike; the
-  // process never leaves a core file of its key material.
+  // process never leaves a core file of its key material. A signal ignored
+  // at start stays ignored: under nohup a closed terminal leaves the run
+  // going to its end, and with SIGXFSZ ignored a write past the file-size
+  // limit fails instead of ending the process.
   const struct {
-    int signalNumber;
+    int signalNumber;  // sent once the output has `when`; 0: none
     const char* when;
     std::vector<std::string> counts;
+    int ignoredAtStart = 0;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+    const char* errPattern = "Interrupted\n";  // empty: the run goes to its end
   } cases[] = {
       {SIGINT, "\t65530 \r", {"1", "65535", "1"}},
       {SIGTERM, "\t65530 \r", {"1", "65535", "1"}},
@@ -97,9 +104,13 @@ TEST(Interrupt, EndsTheRunThroughTeardown) {
       {SIGQUIT, "\t65530 \r", {"1", "65535", "1"}},
       {SIGINT, "Merging input files...\n", {"1500", "1", "2"}},
       {SIGTERM, "Merging mid files...\n", {"1", "1500", "2"}},
+      {SIGHUP, "Merging input files...\n", {"1", "1500", "1"}, SIGHUP, RLIM_INFINITY, ""},
+      {0, "Capturing...\n", {"1", "1", "1"}, SIGXFSZ, 8192,
+       "Unable to write raw block - .*/cap[0-9A-F]{4}\\.tmp\n"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(strsignal(c.signalNumber)) + " at " + c.when);
+    SCOPED_TRACE(std::string(strsignal(c.signalNumber)) + " at " + c.when + ", ignoring " +
+                 strsignal(c.ignoredAtStart));
     TempDir folder;
     TestDevice device("/dev/urandom");
     WatchedInvocation invocation;
@@ -107,17 +118,29 @@ TEST(Interrupt, EndsTheRunThroughTeardown) {
     invocation.workingFolder = folder.path;
     invocation.args = {folder.path};
     invocation.args.insert(invocation.args.end(), c.counts.begin(), c.counts.end());
+    if (c.ignoredAtStart != 0) invocation.ignoredSignals = {c.ignoredAtStart};
+    invocation.fileSizeLimit = c.fileSizeLimit;
     invocation.hookWhenOutputHas = c.when;
     std::string coreLimit;
     invocation.hook = [&](pid_t child) {
+      if (c.signalNumber == 0) return;
       coreLimit = CoreLimit(child);
       kill(child, c.signalNumber);
     };
     const WatchedResult result = RunWatched(invocation);
     ASSERT_TRUE(result.hookRan);
-    EXPECT_EQ(coreLimit, "0 0");
-    ExpectFailedRun(result.tool, folder.path, {}, "Interrupted\n");
-    EXPECT_EQ(result.tool.out.find("Analysis..."), std::string::npos);
+    if (c.signalNumber != 0) {
+      EXPECT_EQ(coreLimit, "0 0");
+    }
+    if (*c.errPattern == '\0') {
+      EXPECT_EQ(result.tool.err, "");
+      EXPECT_EQ(result.tool.exitStatus, 0);
+      EXPECT_EQ(ListFolder(folder.path).size(), 1u);
+      EXPECT_NE(result.tool.out.find("Analysis..."), std::string::npos);
+    } else {
+      ExpectFailedRun(result.tool, folder.path, {}, c.errPattern);
+      EXPECT_EQ(result.tool.out.find("Analysis..."), std::string::npos);
+    }
   }
 }
 

@@ -32,6 +32,15 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
   // tool's own descriptors.
   close_range(3, ~0U, 0);
   if (!invocation.workingFolder.empty() && chdir(invocation.workingFolder.c_str()) != 0) _exit(126);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) signal(signalNumber, SIG_DFL);
+  for (int signalNumber : invocation.ignoredSignals) signal(signalNumber, SIG_IGN);
+  if (invocation.fileSizeLimit != RLIM_INFINITY) {
+    const struct rlimit limit = {invocation.fileSizeLimit, invocation.fileSizeLimit};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+  }
   std::vector<std::string> argv = {invocation.binary};
   argv.insert(argv.end(), invocation.args.begin(), invocation.args.end());
   std::vector<std::string> env = {"HOME=" + invocation.home, "PATH=/usr/bin:/bin", "LANG=C"};

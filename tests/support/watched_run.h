@@ -6,6 +6,7 @@
 #ifndef QUORLIX_TESTS_SUPPORT_WATCHED_RUN_H_
 #define QUORLIX_TESTS_SUPPORT_WATCHED_RUN_H_
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -23,6 +24,11 @@ struct WatchedInvocation {
   std::string home;
   std::vector<std::string> environment;  // NAME=VALUE entries beyond HOME, PATH and LANG
   std::string workingFolder;  // empty: the test's own
+  // The child starts with these signals ignored, as nohup or a shell's
+  // background job would leave them, and every other one at its default and
+  // unblocked, whatever the test process has.
+  std::vector<int> ignoredSignals;
+  rlim_t fileSizeLimit = RLIM_INFINITY;  // in bytes, as ulimit -f sets it
   // hook(child) runs once, as soon as the standard output contains this text.
   std::string hookWhenOutputHas;
   std::function<void(pid_t)> hook;
