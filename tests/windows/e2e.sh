@@ -31,11 +31,13 @@ server_pid=
 pulse_server=
 pipewire_pid=
 player_pid=
+second_player_pid=
 failures=0
 checks=0
 
 cleanup() {
   [[ -n $player_pid ]] && kill "$player_pid" 2>/dev/null
+  [[ -n $second_player_pid ]] && kill "$second_player_pid" 2>/dev/null
   [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   rm -rf "$work"
 }
@@ -64,6 +66,7 @@ same_bytes() {  # FILE EXPECTED
 folder_empty() { [[ -z $(ls -A "$1") ]]; }
 has_raw_file() { compgen -G "$folder/cap*" >/dev/null; }
 equal() { [[ $1 == "$2" ]] || { echo "  expected '$2', got '$1'" >&2; return 1; }; }
+matches() { [[ $1 == $2 ]] || { echo "  expected the form '$2', got '$1'" >&2; return 1; }; }
 
 # ---------------------------------------------------------------- running the tool
 
@@ -309,9 +312,73 @@ run_probe 2
 stop_playing
 check "exit status" equal "$status" 0
 check "error stream" same_bytes "$work/err" ""
-check "source" equal "$(head -n 1 "$work/out")" $'quorlix-probe: 2 s recorded from the default capture device\r'
+# The report names the device DirectSound stands for as the default.
+check "source" matches "$(head -n 1 "$work/out")" \
+  $'quorlix-probe: 2 s recorded from the default capture device, "*" {*}\r'
 check "noise bits" has_text "$work/out" "176,400 bits"
 check "few bits" has_text "$work/out" "Warning: only 176,400 bits"
+
+# Two inputs: a second loopback, whose source is "Second input" and whose
+# sink "QUORLIX feed two" gets other samples than the first: in every frame
+# the left sample keeps a 0 and the right one a 1, so the raw bytes are
+# 0xAA and the output of one capture alternates 0xAA, 0x55. Last, as the
+# session manager may make the new source the default.
+case_name="two inputs"
+pulse_client setpriv --pdeathsig KILL pw-loopback -n quorlix-second \
+  --capture-props='media.class=Audio/Sink node.name=quorlix-second-sink node.description="QUORLIX feed two"' \
+  --playback-props='media.class=Audio/Source node.name=quorlix-second-source node.description="Second input"' \
+  </dev/null >/dev/null 2>&1 &
+loopback_pid=$!
+perl -e 'print "\x01\x01\x01\x00" x (44100 * 30)' >"$work/second.raw"
+pulse_client pacat --playback --raw --format=s16le --rate=44100 --channels=2 \
+  -d quorlix-second-sink "$work/second.raw" </dev/null >/dev/null 2>&1 &
+second_player_pid=$!
+play "$work/alternating.raw"
+second_source_has_samples() {
+  local bytes
+  bytes=$(pulse_client timeout 5 parec --raw --format=s16le --rate=44100 --channels=2 \
+    --device=quorlix-second-source 2>/dev/null | head -c 17640 | od -An -v -tx1) || true
+  [[ $bytes =~ [1-9a-f] ]]
+}
+for tries in $(seq 100); do
+  second_source_has_samples && break
+  sleep 0.1
+done
+run_probe --list
+check "list: exit status" equal "$status" 0
+check "list: first input" grep -qzP '(^|\n)[ *] \{[0-9A-F-]{36}\}\r\n      QUORLIX test noise\r\n' "$work/out"
+check "list: second input" grep -qzP '(^|\n)[ *] \{[0-9A-F-]{36}\}\r\n      Second input\r\n' "$work/out"
+second_guid=$(grep -B1 '^      Second input' "$work/out" | head -n 1 | tr -d ' *{}\r')
+
+new_folder
+QUORLIX_DEVICE="cond INP" run_tool "$wfolder" 1 1 1
+outputs=("$folder"/*)
+check "part of a description: exit status" equal "$status" 0
+check "part of a description: error stream" same_bytes "$work/err" ""
+check "part of a description: output bytes" \
+  cmp -s "${outputs[0]:-/dev/null}" <(perl -e 'print "\xAA\x55" x 5512, "\xAA"')
+
+# The GUID in any case, without its braces, chooses the same device.
+QUORLIX_DEVICE=${second_guid,,} run_probe 1
+check "GUID: exit status" equal "$status" 0
+check "GUID: report names the device" equal "$(head -n 1 "$work/out")" \
+  "quorlix-probe: 1 s recorded from capture device \"Second input\" {$second_guid}"$'\r'
+
+# "quorlix" is part of three descriptions; "nothing" of none.
+new_folder
+QUORLIX_DEVICE=quorlix run_tool "$wfolder" 1 1 1
+check "ambiguous: exit status" equal "$status" 1
+check "ambiguous: lists every match" matches "$(<"$work/err")" \
+  $'Ambiguous capture device - quorlix matches "*" {*}, "*" {*}, "*" {*}\r'
+QUORLIX_DEVICE=nothing run_tool "$wfolder" 1 1 1
+check "unknown: exit status" equal "$status" 1
+check "unknown: standard output" same_bytes "$work/out" ""
+check "unknown: error stream" same_bytes "$work/err" $'Unknown capture device - nothing\r\n'
+check "unknown: no file made" folder_empty "$folder"
+stop_playing
+kill "$second_player_pid" "$loopback_pid" 2>/dev/null
+wait "$second_player_pid" "$loopback_pid" 2>/dev/null
+second_player_pid=
 
 echo "Windows end-to-end: $checks checks, $failures failed"
 [[ $failures -eq 0 ]]
