@@ -10,9 +10,15 @@
 
 namespace quorlix {
 
-using Block = std::unique_ptr<std::uint8_t[]>;
+struct FreeBlock {
+  void operator()(std::uint8_t* bytes) const;
+};
 
-// Both fail with "Unable to allocate memory".
+using Block = std::unique_ptr<std::uint8_t[], FreeBlock>;
+
+// Both fail with "Unable to allocate memory". A zeroed block takes its pages
+// from the system as they are first written, so a block that fills slowly
+// (a long capture's bits) holds only what has been written so far.
 Block AllocateBlock(std::size_t bytes);
 Block AllocateZeroedBlock(std::size_t bytes);
 
