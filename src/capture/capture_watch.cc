@@ -6,14 +6,18 @@
 namespace quorlix {
 
 void NoteCaptureProgress(CaptureWatch& watch) {
-  watch.lastProgress = std::chrono::steady_clock::now();
+  NoteCaptureProgress(watch, std::chrono::steady_clock::now());
 }
 
-void CheckCapture(const CaptureWatch& watch) {
+void CheckCapture(const CaptureWatch& watch) { CheckCapture(watch, std::chrono::steady_clock::now()); }
+
+void NoteCaptureProgress(CaptureWatch& watch, std::chrono::steady_clock::time_point now) {
+  watch.lastProgress = now;
+}
+
+void CheckCapture(const CaptureWatch& watch, std::chrono::steady_clock::time_point now) {
   FailIfInterrupted();
-  if (std::chrono::steady_clock::now() - watch.lastProgress > kCaptureStallLimit) {
-    Fail("Capture timed out");
-  }
+  if (now - watch.lastProgress > kCaptureStallLimit) Fail("Capture timed out");
 }
 
 }  // namespace quorlix

@@ -19,6 +19,10 @@ void NoteCaptureProgress(CaptureWatch& watch);
 // Throws "Interrupted" or "Capture timed out".
 void CheckCapture(const CaptureWatch& watch);
 
+// The same at a given time, for a capture that keeps its own clock.
+void NoteCaptureProgress(CaptureWatch& watch, std::chrono::steady_clock::time_point now);
+void CheckCapture(const CaptureWatch& watch, std::chrono::steady_clock::time_point now);
+
 }  // namespace quorlix
 
 #endif  // QUORLIX_CAPTURE_CAPTURE_WATCH_H_
