@@ -1,7 +1,9 @@
 // Windows console interrupts: Ctrl-C, Ctrl-Break and closing the console
-// window, logging off or shutting down. The handler only raises the flag the
+// window, logging off or shutting down. The first only raises the flag the
 // run looks at between steps, so an interrupted run still deletes its
-// intermediate files.
+// intermediate files; a second Ctrl-C or Ctrl-Break, when the teardown or a
+// device that does not answer takes too long, deletes them and ends the
+// process at once.
 #include <windows.h>
 
 #include <atomic>
@@ -17,11 +19,18 @@ namespace {
 // Windows calls the handler on a thread of its own.
 std::atomic<bool> interrupted{false};
 
+// Ends the process as Windows does for a Ctrl-C nobody handles, without the
+// library shutdown that a service holding a call could stall or bring down.
+void EndNow() {
+  DeleteMadeFilesNow();
+  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+}
+
 BOOL WINAPI NoteInterrupt(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      interrupted = true;
+      if (interrupted.exchange(true)) EndNow();
       return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
