@@ -3,8 +3,9 @@
 # failures, a machine without a capture device, and capture runs through a
 # private PipeWire server whose sink loops what pacat plays into it back to
 # its source, so DirectSound records known samples in real time. Also a
-# stalled device and Ctrl-C in the middle of a run, and quorlix-probe.exe's
-# refusals, file forms and a recording.
+# stalled device, a frozen server, Ctrl-C in the middle of a run and of the
+# longest capture, and quorlix-probe.exe's refusals, file forms and a
+# recording.
 #
 #   tests/windows/e2e.sh BUILD_DIR
 #
@@ -63,6 +64,10 @@ same_bytes() {  # FILE EXPECTED
   fi
 }
 
+same_bytes_as_either() {  # FILE EXPECTED OTHER
+  cmp -s "$1" <(printf '%s' "$2") || same_bytes "$1" "$3"
+}
+
 folder_empty() { [[ -z $(ls -A "$1") ]]; }
 has_raw_file() { compgen -G "$folder/cap*" >/dev/null; }
 equal() { [[ $1 == "$2" ]] || { echo "  expected '$2', got '$1'" >&2; return 1; }; }
@@ -90,6 +95,45 @@ run_probe() {
 }
 
 has_text() { grep -qF -- "$2" "$1" || { echo "  '$2' not in $1" >&2; return 1; }; }
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+at_most() { (($1 <= $2)) || { echo "  $1, more than $2" >&2; return 1; }; }
+
+# Waits up to SECONDS for the text to show in the file; 0 when it did.
+wait_for_text() {  # FILE TEXT SECONDS
+  local tries
+  for tries in $(seq $(($3 * 50))); do
+    grep -qF -- "$2" "$1" && return 0
+    sleep 0.02
+  done
+  return 1
+}
+
+# Waits up to SECONDS for the process to end, then ends it; sets status, and
+# ended to the time it was seen gone.
+wait_ended() {  # PID SECONDS
+  local tries
+  for tries in $(seq $(($2 * 50))); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.02
+  done
+  ended=$(now_ms)
+  kill -KILL "$1" 2>/dev/null
+  wait "$1"
+  status=$?
+}
+
+# A signal takes effect when the kernel next runs its target: waits until
+# /proc shows the process stopped.
+wait_stopped() {  # PID
+  local tries stat
+  for tries in $(seq 500); do
+    stat=$(<"/proc/$1/stat")
+    [[ ${stat##*) } == T* ]] && return 0
+    sleep 0.02
+  done
+  return 1
+}
 
 no_sound_server() { export PULSE_SERVER=unix:$work/no-server; }
 private_sound_server() { export PULSE_SERVER=$pulse_server; }
@@ -135,6 +179,27 @@ play() {
   player_pid=$!
   # Let the samples reach the sink before the capture starts.
   sleep 1
+}
+
+# Freezes the PipeWire daemon and waits until it is stopped; thawing waits
+# until a client can record from the server again, which on a loaded machine
+# takes a while after a long freeze.
+freeze_server() {
+  kill -STOP "$pipewire_pid"
+  wait_stopped "$pipewire_pid"
+}
+
+thaw_server() {
+  local tries recorded
+  kill -CONT "$pipewire_pid"
+  for tries in $(seq 40); do
+    recorded=$(pulse_client timeout 5 parec --raw --format=s16le --rate=44100 --channels=2 \
+      2>/dev/null | head -c 17640 | wc -c)
+    ((recorded == 17640)) && return 0
+    sleep 0.5
+  done
+  echo "The sound server did not recover from a freeze" >&2
+  return 1
 }
 
 stop_playing() {
@@ -265,23 +330,75 @@ check "standard output" same_bytes "$work/out" \
 
 # A device that stops delivering: the PipeWire daemon frozen once the
 # capture has begun. The run gives up ten seconds after the capture stopped
-# moving, and leaves no file behind.
+# moving, lets the device go within half a second, and leaves no file
+# behind. The bound leaves room for a loaded machine, not for a release
+# that waits on the server.
 case_name="stalled device"
 new_folder
 wine "$exe" "$wfolder" 1 1 30 >"$work/out" 2>"$work/err" &
 tool_pid=$!
-for tries in $(seq 200); do
-  [[ $(<"$work/out") == *$'\t1 \r'* ]] && break
-  sleep 0.05
-done
+wait_for_text "$work/out" $'\t1 \r' 10
 sleep 0.5
 kill -STOP "$pipewire_pid"
-wait "$tool_pid"
-status=$?
-kill -CONT "$pipewire_pid"
+wait_for_text "$work/err" "Capture timed out" 30
+shown=$(now_ms)
+wait_ended "$tool_pid" 10
+thaw_server
 check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" $'Capture timed out\r\n'
 check "no file left" folder_empty "$folder"
+check "gone soon after the text, ms" at_most $((ended - shown)) 2000
+
+# The server frozen before the run: the open gives up after ten seconds. The
+# bound leaves room for Wine's start on a loaded machine, not for the half
+# minute the pulse client would wait.
+case_name="server frozen before the run"
+new_folder
+freeze_server
+started=$(now_ms)
+run_tool "$wfolder" 1 1 1
+ended=$(now_ms)
+thaw_server
+check "exit status" equal "$status" 1
+check "standard output" same_bytes "$work/out" ""
+check "error stream" same_bytes "$work/err" "$no_device_text"
+check "no file left" folder_empty "$folder"
+check "ended on time, ms" at_most $((ended - started)) 15000
+
+# Ctrl-C while the open waits on the frozen server, once Wine's pulse driver
+# is loaded (so the run's own handler is in place): "Interrupted" at once.
+# Two of them, the second while the first one's teardown may still run: the
+# process ends at once either way, by the first ("Interrupted") or by the
+# second (Windows' exit code for Ctrl-C, 0xC000013A, of which a Linux parent
+# sees the low byte, after the first one's text or none), with nothing left
+# behind.
+for interrupts in 1 2; do
+  case_name="Ctrl-C x $interrupts while a frozen server holds the open"
+  new_folder
+  freeze_server
+  wine "$exe" "$wfolder" 1 1 1 >"$work/out" 2>"$work/err" &
+  tool_pid=$!
+  for tries in $(seq 500); do
+    grep -qs winepulse "/proc/$tool_pid/maps" && break
+    sleep 0.02
+  done
+  sent=$(now_ms)
+  kill -INT "$tool_pid"
+  if ((interrupts == 2)); then
+    sleep 0.02
+    kill -INT "$tool_pid"
+  fi
+  wait_ended "$tool_pid" 10
+  thaw_server
+  if ((interrupts == 2 && status == 0xC000013A % 256)); then
+    check "nothing but the first one's text" same_bytes_as_either "$work/err" "" $'Interrupted\r\n'
+  else
+    check "exit status" equal "$status" 1
+    check "error stream" same_bytes "$work/err" $'Interrupted\r\n'
+  fi
+  check "no file left" folder_empty "$folder"
+  check "ended at once, ms" at_most $((ended - sent)) 2000
+done
 
 # Ctrl-C once the first raw file exists: Wine turns SIGINT into the console's
 # Ctrl-C event. The run ends through its teardown.
@@ -302,6 +419,26 @@ stop_playing
 check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" $'Interrupted\r\n'
 check "no file left" folder_empty "$folder"
+
+# The longest capture the command line takes streams through a small
+# buffer: a few seconds in, the process holds a fraction of the 4.3 GB one
+# buffer of the whole capture would need (the bits block fills 11 kB a
+# second), and Ctrl-C ends it at once with nothing left.
+case_name="Ctrl-C in the longest capture"
+new_folder
+wine "$exe" "$wfolder" 1 1 24347 >"$work/out" 2>"$work/err" &
+tool_pid=$!
+wait_for_text "$work/out" $'\t1 \r' 20
+sleep 3
+resident_kb=$(sed -n 's/^VmRSS:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$tool_pid/status")
+sent=$(now_ms)
+kill -INT "$tool_pid"
+wait_ended "$tool_pid" 10
+check "resident memory, kB" at_most "${resident_kb:-999999}" $((200 * 1024))
+check "exit status" equal "$status" 1
+check "error stream" same_bytes "$work/err" $'Interrupted\r\n'
+check "no file left" folder_empty "$folder"
+check "ended at once, ms" at_most $((ended - sent)) 2000
 
 # quorlix-probe.exe records through the same DirectSound code: 2 s of the
 # noise, with the warning that 176,400 bits are fewer than the assessment
