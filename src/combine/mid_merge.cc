@@ -40,10 +40,11 @@ Block MergeMidFiles(const RunPlan& plan, RunResources& resources, Block runningB
     Fail(ComposeMessage(writeFailure, MadeFileName(resources.folder, output).c_str()));
   }
   // The last moment a signal can still end the run: once the name is
-  // printed, the file is the user's.
+  // printed, the file is the user's. Until then a fatal signal deletes it, so
+  // no complete output is ever left whose name the user has not seen.
   FailIfInterrupted();
-  KeepMadeFile(output);
   std::cout << '\t' << MadeFileName(resources.folder, output) << std::endl;
+  KeepMadeFile(output);
   resources.unfinishedOutput.files.clear();
   return resultBlock;
 }
