@@ -1,5 +1,7 @@
 #include "analysis/min_entropy.h"
 
+#include <exception>
+#include <system_error>
 #include <thread>
 
 #include "analysis/min_entropy_estimators.h"
@@ -8,15 +10,40 @@
 
 namespace quorlix {
 
+namespace {
+
+// The second thread's share, run there or, when no thread can be had, on the
+// calling one. Whatever it throws is handed back to the caller.
+struct SecondShare {
+  std::exception_ptr failure;
+  std::thread thread;
+
+  ~SecondShare() {
+    if (thread.joinable()) thread.join();
+  }
+};
+
+}  // namespace
+
 // Two threads, split so that each carries about half of the time (measured
 // on 1,000,000 noise bits): LZ78Y and Lag on one, the rest on the other.
 MinEntropyEstimates EstimateMinEntropy(const std::uint8_t* bits, std::size_t bitCount) {
   const NoiseBitString s = MakeNoiseBitString(bits, bitCount);
   MinEntropyEstimates e;
-  std::thread second = StartWorkerThread([&] {
-    e.lz78y = Lz78yEstimate(s);
-    e.lag = LagEstimate(s);
-  });
+  SecondShare second;
+  const auto share = [&] {
+    try {
+      e.lz78y = Lz78yEstimate(s);
+      e.lag = LagEstimate(s);
+    } catch (...) {
+      second.failure = std::current_exception();
+    }
+  };
+  try {
+    second.thread = StartWorkerThread(share);
+  } catch (const std::system_error&) {
+    share();
+  }
   const TupleEstimates tuples = EstimateFromTuples(s);
   e.tTuple = tuples.tTuple;
   e.longestRepeatedSubstring = tuples.longestRepeatedSubstring;
@@ -26,7 +53,8 @@ MinEntropyEstimates EstimateMinEntropy(const std::uint8_t* bits, std::size_t bit
   e.collision = CollisionEstimate(s);
   e.markov = MarkovEstimate(s);
   e.compression = CompressionEstimate(s);
-  second.join();
+  if (second.thread.joinable()) second.thread.join();
+  if (second.failure) std::rethrow_exception(second.failure);
   return e;
 }
 

@@ -6,7 +6,7 @@
 
 namespace quorlix {
 
-// 0 when the input was assessed and passed the health tests, 1 otherwise.
+// 0 when the input is fit to use (or for --help and --version), 1 otherwise.
 int RunProbe(int argc, const char* const* argv);
 
 }  // namespace quorlix

@@ -1,5 +1,6 @@
 // Everything the probe found out about one input, gathered before a word of
-// the report is written, so that the text and the JSON forms say the same.
+// the report is written, so that the text and the JSON forms say the same,
+// and the verdict drawn from it.
 #ifndef QUORLIX_PROBE_PROBE_FINDINGS_H_
 #define QUORLIX_PROBE_PROBE_FINDINGS_H_
 
@@ -9,14 +10,21 @@
 
 #include "analysis/min_entropy.h"
 #include "probe/probe_command.h"
+#include "probe/probe_noise.h"
 #include "probe/run_shape.h"
 #include "probe/sample_stats.h"
 
 namespace quorlix {
 
-// The assessment looks at no more than this many noise bits, and warns
-// when it has fewer.
-inline constexpr std::uint64_t kAssessedBits = 1000000;
+// Fit to use, or the first of the conditions for it that failed, in the
+// order they are checked.
+enum class Verdict {
+  kFit,
+  kFailedHealthTests,
+  kTooFewBits,          // fewer than kAssessedBits assessed
+  kTooLittleEntropy,    // no run within quorlix's limits reaches full entropy
+  kPlanNotFullEntropy,  // the --plan run does not
+};
 
 struct ProbeFindings {
   ProbeCommand command;
@@ -33,11 +41,18 @@ struct ProbeFindings {
   std::uint64_t assessedBits = 0;
   MinEntropyEstimates estimates{};
   AssessedMinEntropy assessed{};
-  // With midFiles 1; 0 when no run within quorlix's limits reaches it.
+  // With midFiles 1 (where D is inputFiles); 0 when no run within
+  // kMostNoiseBitsPerOutputBit reaches it, and then there is no cheapest run.
   std::int32_t leastInputFiles = 0;
+  RunShape cheapest;
   RunShapeDepth planDepth;
   OutputEntropy planEntropy;
+  Verdict verdict = Verdict::kFit;
 };
+
+// Works out the findings on the gathered noise. Throws "No noise bits to
+// assess" for none, and "Interrupted".
+ProbeFindings ExamineNoise(const ProbeCommand& command, const ProbeNoise& noise);
 
 }  // namespace quorlix
 

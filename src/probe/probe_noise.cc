@@ -1,14 +1,14 @@
 #include "probe/probe_noise.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <bit>
 #include <cstring>
-#include <memory>
 
 #include "capture/noise_bits.h"
 #include "driver/console_text.h"
 #include "driver/failure.h"
 #include "driver/interruption.h"
+#include "platform/input_file.h"
 
 namespace quorlix {
 namespace {
@@ -18,43 +18,71 @@ constexpr std::size_t kSampleBytesPerBitByte = 16;
 constexpr std::size_t kReadChunk = std::size_t{1} << 16;
 
 void PackWholeBytes(ProbeNoise& noise, const std::uint8_t* samples, std::size_t bytes) {
-  const std::size_t start = noise.bits.size();
-  noise.bits.resize(start + bytes / kSampleBytesPerBitByte);
-  ExtractNoiseBits(noise.bits.data() + start, samples, bytes);
-  noise.bitCount = std::uint64_t{noise.bits.size()} * 8;
+  noise.scratch.assign(bytes / kSampleBytesPerBitByte, 0);
+  ExtractNoiseBits(noise.scratch.data(), samples, bytes);
+  AddBitBytes(noise, noise.scratch.data(), noise.scratch.size());
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
+// The bytes join the assessed bits while there is room for them.
+void KeepForAssessment(ProbeNoise& noise, const std::uint8_t* bits, std::size_t bytes) {
+  const std::size_t room = kAssessedBits / 8 - std::min<std::size_t>(noise.assessed.size(),
+                                                                       kAssessedBits / 8);
+  noise.assessed.insert(noise.assessed.end(), bits, bits + std::min(room, bytes));
+}
 
-OpenFile OpenInput(const char* name) {
-  OpenFile file(std::fopen(name, "rb"));
-  if (!file) Fail(ComposeMessage("Unable to open input file - ", name));
-  return file;
+// Eight bytes at a time: a long input passes through here whole.
+std::uint64_t CountOnes(const std::uint8_t* bits, std::size_t bytes) {
+  std::uint64_t ones = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= bytes; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bits + i, 8);
+    ones += static_cast<std::uint64_t>(std::popcount(word));
+  }
+  for (; i < bytes; ++i) ones += static_cast<std::uint64_t>(std::popcount(bits[i]));
+  return ones;
+}
+
+struct InputCloser {
+  InputFile& file;
+  ~InputCloser() { CloseInputFile(file); }
+};
+
+[[noreturn]] void FailReading(InputRead outcome, const char* prefix, const char* name) {
+  if (outcome == InputRead::kInterrupted) Fail("Interrupted");
+  Fail(ComposeMessage(prefix, name));
 }
 
 // Reads the whole file in chunks; consume is given every chunk and returns
 // how many of its leading bytes it used, the rest starting the next chunk.
 template <typename Consume>
 void ReadInChunks(const char* name, Consume consume) {
-  OpenFile file = OpenInput(name);
+  InputFile file;
+  InputCloser closer{file};
+  const InputRead opened = OpenInputFile(name, file);
+  if (opened != InputRead::kData) FailReading(opened, "Unable to open input file - ", name);
   std::vector<std::uint8_t> chunk(kReadChunk);
   std::size_t held = 0;
   for (;;) {
-    FailIfInterrupted();
-    const std::size_t got = std::fread(chunk.data() + held, 1, chunk.size() - held, file.get());
-    if (std::ferror(file.get())) Fail(ComposeMessage("Unable to read input file - ", name));
+    std::size_t got = 0;
+    const InputRead outcome = ReadInputFile(file, chunk.data() + held, chunk.size() - held, got);
+    if (outcome == InputRead::kEnd) return;
+    if (outcome != InputRead::kData) FailReading(outcome, "Unable to read input file - ", name);
     held += got;
     const std::size_t used = consume(chunk.data(), held);
     std::memmove(chunk.data(), chunk.data() + used, held - used);
     held -= used;
-    if (got == 0) return;
   }
 }
 
 }  // namespace
+
+void AddBitBytes(ProbeNoise& noise, const std::uint8_t* bits, std::size_t bytes) {
+  KeepForAssessment(noise, bits, bytes);
+  noise.ones += CountOnes(bits, bytes);
+  FeedHealthTests(noise.health, bits, bytes);
+  noise.bitCount += std::uint64_t{bytes} * 8;
+}
 
 void AddFrames(ProbeNoise& noise, const std::uint8_t* frames, std::size_t bytes) {
   noise.fromSamples = true;
@@ -77,8 +105,12 @@ void AddFrames(ProbeNoise& noise, const std::uint8_t* frames, std::size_t bytes)
 
 void FinishFrames(ProbeNoise& noise) {
   if (noise.pendingBytes == 0) return;
-  noise.bits.push_back(0);
-  ExtractNoiseBits(&noise.bits.back(), noise.pendingSamples.data(), noise.pendingBytes);
+  // Its padding is zero, so it adds no ones; quorlix tests whole bytes of
+  // bits only, so it stays out of the health tests.
+  std::uint8_t last = 0;
+  ExtractNoiseBits(&last, noise.pendingSamples.data(), noise.pendingBytes);
+  KeepForAssessment(noise, &last, 1);
+  noise.ones += CountOnes(&last, 1);
   noise.bitCount += noise.pendingBytes / 2;
   noise.pendingBytes = 0;
 }
@@ -98,10 +130,9 @@ ProbeNoise ReadPcmFile(const char* name) {
 ProbeNoise ReadBitsFile(const char* name) {
   ProbeNoise noise;
   ReadInChunks(name, [&noise](const std::uint8_t* bytes, std::size_t length) {
-    noise.bits.insert(noise.bits.end(), bytes, bytes + length);
+    AddBitBytes(noise, bytes, length);
     return length;
   });
-  noise.bitCount = std::uint64_t{noise.bits.size()} * 8;
   return noise;
 }
 

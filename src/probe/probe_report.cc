@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "capture/capture_devices.h"
 #include "driver/console_text.h"
@@ -15,22 +16,24 @@ struct EstimatorRow {
   const char* key;  // the field name, which AssessMinEntropy also gives
   const char* title;
   double MinEntropyEstimates::*value;
+  const char* needs;  // what the bits lacked when it did not run
 };
 
 constexpr EstimatorRow kEstimators[] = {
-      {"mostCommonValue", "Most Common Value", &MinEntropyEstimates::mostCommonValue},
-      {"collision", "Collision", &MinEntropyEstimates::collision},
-      {"markov", "Markov", &MinEntropyEstimates::markov},
-      {"compression", "Compression", &MinEntropyEstimates::compression},
-      {"tTuple", "t-Tuple", &MinEntropyEstimates::tTuple},
+      {"mostCommonValue", "Most Common Value", &MinEntropyEstimates::mostCommonValue, "2 bits"},
+      {"collision", "Collision", &MinEntropyEstimates::collision, "two runs to a repeated bit"},
+      {"markov", "Markov", &MinEntropyEstimates::markov, "2 bits"},
+      {"compression", "Compression", &MinEntropyEstimates::compression, "6,006 bits"},
+      {"tTuple", "t-Tuple", &MinEntropyEstimates::tTuple, "a bit value seen 35 times"},
       {"longestRepeatedSubstring", "Longest Repeated Substring",
-       &MinEntropyEstimates::longestRepeatedSubstring},
+       &MinEntropyEstimates::longestRepeatedSubstring,
+       "a repeat longer than the strings seen 35 times"},
       {"multiMostCommonInWindow", "MultiMCW prediction",
-       &MinEntropyEstimates::multiMostCommonInWindow},
-      {"lag", "Lag prediction", &MinEntropyEstimates::lag},
+       &MinEntropyEstimates::multiMostCommonInWindow, "4,096 bits"},
+      {"lag", "Lag prediction", &MinEntropyEstimates::lag, "3 bits"},
       {"multiMarkovModelWithCounting", "MultiMMC prediction",
-       &MinEntropyEstimates::multiMarkovModelWithCounting},
-      {"lz78y", "LZ78Y prediction", &MinEntropyEstimates::lz78y},
+       &MinEntropyEstimates::multiMarkovModelWithCounting, "18 bits"},
+      {"lz78y", "LZ78Y prediction", &MinEntropyEstimates::lz78y, "19 bits"},
 };
 
 constexpr const char* kChannelNames[2] = {"left", "right"};
@@ -42,6 +45,9 @@ const char* EstimatorTitle(const char* key) {
   return key;
 }
 
+// An estimator that did not run reports a negative value.
+bool Ran(double estimate) { return estimate >= 0; }
+
 // printf into a string; every number of the report goes through here.
 template <typename... Values>
 std::string Format(const char* format, Values... values) {
@@ -50,9 +56,90 @@ std::string Format(const char* format, Values... values) {
   return text;
 }
 
+// Six decimals, and a value that rounds to zero from below shows as zero:
+// -log2(1) is -0, and an estimate is never below it.
+std::string Decimal(double value, int decimals = 6) {
+  const std::string text = Format("%.*f", decimals, value);
+  return text.find_first_not_of("-0.") == std::string::npos ? text.substr(text[0] == '-') : text;
+}
+
+std::string JsonNumber(double value, int decimals = 6) {
+  return std::isfinite(value) ? Decimal(value, decimals) : "null";
+}
+
+std::string JsonEstimate(double value) { return Ran(value) ? JsonNumber(value) : "null"; }
+
+// Appends the code point as UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// The code point of the well-formed UTF-8 sequence at text (no overlong
+// form, no surrogate, nothing beyond U+10FFFF) and its length, or length 0.
+std::size_t DecodeUtf8(const unsigned char* text, std::uint32_t& code) {
+  const unsigned char lead = text[0];
+  std::size_t length;
+  std::uint32_t least;
+  if (lead < 0x80) {
+    code = lead;
+    return 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, code = lead & 0x1Fu, least = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, code = lead & 0x0Fu, least = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, code = lead & 0x07u, least = 0x10000;
+  } else {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    // A NUL ends the text, and fails this test before anything past it is read.
+    if ((text[i] & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (text[i] & 0x3Fu);
+  }
+  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+bool IsUtf8(const char* text) {
+  std::uint32_t code = 0;
+  for (const auto* at = reinterpret_cast<const unsigned char*>(text); *at != '\0';) {
+    const std::size_t length = DecodeUtf8(at, code);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+// The bytes of text in hexadecimal, two digits each.
+std::string JsonBytes(const char* text) {
+  std::string hex = "\"";
+  for (const char* at = text; *at != '\0'; ++at) hex += Format("%02x", static_cast<unsigned char>(*at));
+  return hex + '"';
+}
+
+// The output's min-entropy per bit, written so that a shortfall never reads
+// as 1.
 std::string OutputEntropyText(const OutputEntropy& entropy) {
   if (std::isinf(entropy.shortfallLog2)) return "1";
-  return Format("%.6f (1 - 2^%.1f)", entropy.minEntropy, entropy.shortfallLog2);
+  if (entropy.minEntropy < 0.9999995) {
+    return Decimal(entropy.minEntropy) + Format(" = 1 - 2^%.1f", entropy.shortfallLog2);
+  }
+  return Format("1 - 2^%.1f", entropy.shortfallLog2);
 }
 
 // A recording names its device: ALSA's "default" needs no more words than
@@ -79,17 +166,23 @@ std::string SourceText(const ProbeFindings& findings) {
   return text;
 }
 
-std::string Hints(const ChannelStats& stats) {
-  std::string hints;
-  auto add = [&hints](const char* hint) { hints += (hints.empty() ? "" : "; ") + std::string(hint); };
-  if (stats.looksFiltered) add("input looks filtered or resampled");
-  if (stats.belowOneLsb) add("noise level below 1 LSB");
-  if (stats.clipping) add("clipping");
+std::vector<const char*> Hints(const ChannelStats& stats) {
+  std::vector<const char*> hints;
+  if (stats.looksFiltered) hints.push_back("input looks filtered or resampled");
+  if (stats.belowOneLsb) hints.push_back("noise level below 1 LSB");
+  if (stats.clipping) hints.push_back("clipping");
+  if (stats.manyZeros) hints.push_back("far more exact zeros than noise gives");
+  if (stats.zeroRuns) hints.push_back("runs of exact zeros, as from padding or dropouts");
+  if (stats.correlated) hints.push_back("neighbouring samples strongly correlated");
   return hints;
 }
 
-std::int32_t SuggestedSeconds(const ProbeCommand& command) {
-  return command.hasPlan ? command.planSeconds : 10;
+std::string RunCommand(const RunShape& shape) {
+  return Format("quorlix path %d %d %d", shape.inputFiles, shape.midFiles, shape.seconds);
+}
+
+std::string PlanText(const ProbeCommand& command) {
+  return Format("%d %d %d", command.planInputFiles, command.planMidFiles, command.planSeconds);
 }
 
 void PrintSamples(const ProbeFindings& findings, std::ostream& out) {
@@ -105,33 +198,34 @@ void PrintSamples(const ProbeFindings& findings, std::ostream& out) {
   const ChannelStats& r = findings.channels[1];
   row("", "left", "right");
   row("samples", FormatGrouped(l.samples), FormatGrouped(r.samples));
-  row("DC offset (LSB)", Format("%.3f", l.dcOffset), Format("%.3f", r.dcOffset));
-  row("noise level (LSB)", Format("%.3f", l.noiseLevel), Format("%.3f", r.noiseLevel));
+  row("DC offset (LSB)", Decimal(l.dcOffset, 3), Decimal(r.dcOffset, 3));
+  row("noise level (LSB)", Decimal(l.noiseLevel, 3), Decimal(r.noiseLevel, 3));
   row("lowest sample", Format("%d", l.lowest), Format("%d", r.lowest));
   row("highest sample", Format("%d", l.highest), Format("%d", r.highest));
-  row("at full scale (%)", Format("%.4f", 100 * l.fullScaleShare),
-      Format("%.4f", 100 * r.fullScaleShare));
-  row("lag-1 autocorrelation", Format("%.4f", l.lag1Autocorrelation),
-      Format("%.4f", r.lag1Autocorrelation));
-  row("  of differences (white -0.5)", Format("%.4f", l.differenceAutocorrelation),
-      Format("%.4f", r.differenceAutocorrelation));
+  row("at full scale (%)", Decimal(100 * l.fullScaleShare, 4), Decimal(100 * r.fullScaleShare, 4));
+  row("exact zeros (%)", Decimal(100 * l.zeroShare, 4), Decimal(100 * r.zeroShare, 4));
+  row("  in runs of 32 or more (%)", Decimal(100 * l.zeroRunShare, 4),
+      Decimal(100 * r.zeroRunShare, 4));
+  row("lag-1 autocorrelation", Decimal(l.lag1Autocorrelation, 4), Decimal(r.lag1Autocorrelation, 4));
+  row("  of differences (white -0.5)", Decimal(l.differenceAutocorrelation, 4),
+      Decimal(r.differenceAutocorrelation, 4));
   out << "   share of ones by bit, bit 0 first\n";
   for (std::size_t channel = 0; channel < 2; ++channel) {
     const ChannelStats& stats = findings.channels[channel];
     for (unsigned half = 0; half < 2; ++half) {
       out << Format("     %-6s", half == 0 ? kChannelNames[channel] : "");
       for (unsigned bit = 8 * half; bit < 8 * half + 8; ++bit) {
-        out << Format(" %.3f", stats.onesShareAtBit[bit]);
+        out << ' ' << Decimal(stats.onesShareAtBit[bit], 3);
       }
       out << '\n';
     }
   }
   bool anyHint = false;
   for (std::size_t channel = 0; channel < 2; ++channel) {
-    const std::string hints = Hints(findings.channels[channel]);
-    if (hints.empty()) continue;
-    out << "   " << kChannelNames[channel] << ": " << hints << '\n';
-    anyHint = true;
+    for (const char* hint : Hints(findings.channels[channel])) {
+      out << "   " << kChannelNames[channel] << ": " << hint << '\n';
+      anyHint = true;
+    }
   }
   if (!anyHint) out << "   nothing unusual\n";
   out << '\n';
@@ -140,7 +234,7 @@ void PrintSamples(const ProbeFindings& findings, std::ostream& out) {
 void PrintNoiseBits(const ProbeFindings& findings, std::ostream& out) {
   out << "2. Noise bits (bit 0 XOR bit 8 of every sample)\n";
   out << "   " << FormatGrouped(findings.noiseBits) << " bits, share of ones "
-      << Format("%.6f", findings.onesShare) << '\n';
+      << Decimal(findings.onesShare) << '\n';
   out << "   health tests (Repetition Count, Adaptive Proportion, as quorlix runs them): "
       << (findings.passedHealthTests ? "passed" : "FAILED") << "\n\n";
 }
@@ -149,10 +243,16 @@ void PrintMinEntropy(const ProbeFindings& findings, std::ostream& out) {
   out << "3. Min-entropy per noise bit (NIST SP 800-90B 6.3, non-IID, binary)\n";
   out << "   of the first " << FormatGrouped(findings.assessedBits) << " bits\n";
   for (const EstimatorRow& row : kEstimators) {
-    out << Format("   %-32s%.6f\n", row.title, findings.estimates.*row.value);
+    const double value = findings.estimates.*row.value;
+    out << Format("   %-32s", row.title)
+        << (Ran(value) ? Decimal(value) : std::string("not run: needs ") + row.needs) << '\n';
   }
-  out << Format("   %-32s%.6f  set by %s\n", "assessed (the least)", findings.assessed.value,
-                EstimatorTitle(findings.assessed.estimator));
+  if (std::strcmp(findings.assessed.estimator, "none") == 0) {
+    out << Format("   %-32s%s\n", "assessed (the least)", "none: no estimator ran");
+  } else {
+    out << Format("   %-32s", "assessed (the least)") << Decimal(findings.assessed.value)
+        << "  set by " << EstimatorTitle(findings.assessed.estimator) << '\n';
+  }
   if (findings.assessedBits < kAssessedBits) {
     out << "   Warning: only " << FormatGrouped(findings.assessedBits)
         << " bits; below 1,000,000 the estimate is less certain\n";
@@ -163,23 +263,31 @@ void PrintMinEntropy(const ProbeFindings& findings, std::ostream& out) {
 void PrintRunMeaning(const ProbeFindings& findings, std::ostream& out) {
   const double h = findings.assessed.value;
   out << "4. What it means for a run\n";
-  out << "   Assuming the noise bits are independent, each with the assessed " << Format("%.6f", h)
+  out << "   Assuming the noise bits are independent, each with the assessed " << Decimal(h)
       << " bit,\n"
          "   an output bit that is the XOR of D of them has min-entropy\n"
          "   -log2(1/2 + 2^(D-1) e^D), e = 2^-h - 1/2 (the piling-up lemma);\n"
          "   full entropy is at least 1 - 2^-32 per output bit.\n";
   if (findings.leastInputFiles == 0) {
-    out << "   No run within quorlix's 65535 captures reaches full entropy from this input.\n";
+    out << "   Full entropy would take more than 65,535 noise bits in every output bit:\n"
+           "   too many to build a run of quorlix on.\n";
   } else {
-    out << "   Full entropy with midFiles 1 takes inputFiles " << findings.leastInputFiles
-        << " (D = " << findings.leastInputFiles << "):\n"
-        << "     quorlix path " << findings.leastInputFiles << " 1 " << SuggestedSeconds(findings.command)
-        << "\n   (seconds sets only the output size, seconds x 11,025 bytes)\n";
+    const RunShape& cheapest = findings.cheapest;
+    out << "   Full entropy takes D >= " << findings.leastInputFiles
+        << ". The fewest captures that give it, "
+        << std::int64_t{cheapest.inputFiles} * cheapest.midFiles << " (D = "
+        << cheapest.depth.noiseBitsPerOutputBit << "):\n"
+        << "     " << RunCommand(cheapest) << '\n'
+        << "   With midFiles 1 it takes inputFiles " << findings.leastInputFiles
+        << " (D = inputFiles).\n";
   }
+  out << "   seconds sets the output size (seconds x 11,025 bytes) and, with several mid\n"
+         "   files, which captures cancel out: a capture held by a multiple of 2 mid files\n"
+         "   cancels when seconds mod 8 is 0, of 4 when it is 4, of 8 when it is 2 or 6,\n"
+         "   of 16 when it is odd.\n";
   const ProbeCommand& command = findings.command;
   if (command.hasPlan) {
-    out << "   Plan " << command.planInputFiles << ' ' << command.planMidFiles << ' '
-        << command.planSeconds << ": D = " << findings.planDepth.noiseBitsPerOutputBit << ", "
+    out << "   Plan " << PlanText(command) << ": D = " << findings.planDepth.noiseBitsPerOutputBit << ", "
         << findings.planDepth.cancelledCaptures << " of "
         << std::int64_t{command.planInputFiles} * command.planMidFiles
         << " captures cancel,\n   min-entropy per output bit "
@@ -189,53 +297,101 @@ void PrintRunMeaning(const ProbeFindings& findings, std::ostream& out) {
   out << '\n';
 }
 
-std::string FitLine(const ProbeFindings& findings) {
-  if (!findings.passedHealthTests) return UnfitLine();
-  return Format("Fit: the noise bits passed the health tests, with %.6f bit of min-entropy each.",
-                findings.assessed.value);
+const char* ReasonKey(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kFailedHealthTests:
+      return "\"healthTests\"";
+    case Verdict::kTooFewBits:
+      return "\"fewBits\"";
+    case Verdict::kTooLittleEntropy:
+      return "\"minEntropy\"";
+    case Verdict::kPlanNotFullEntropy:
+      return "\"plan\"";
+    case Verdict::kFit:
+      break;
+  }
+  return "null";
 }
 
-
-std::string JsonNumber(double value) { return std::isfinite(value) ? Format("%.6f", value) : "null"; }
-
 void PrintJsonChannel(const ChannelStats& stats, const char* name, std::ostream& out) {
+  const auto flag = [](bool value) { return value ? "true" : "false"; };
   out << "{\"name\": \"" << name << "\", \"samples\": " << stats.samples
       << ", \"dcOffset\": " << JsonNumber(stats.dcOffset)
       << ", \"noiseLevel\": " << JsonNumber(stats.noiseLevel) << ", \"lowest\": " << stats.lowest
       << ", \"highest\": " << stats.highest
       << ", \"fullScaleShare\": " << JsonNumber(stats.fullScaleShare)
+      << ", \"zeroShare\": " << JsonNumber(stats.zeroShare)
+      << ", \"zeroRunShare\": " << JsonNumber(stats.zeroRunShare)
       << ", \"lag1Autocorrelation\": " << JsonNumber(stats.lag1Autocorrelation)
       << ", \"differenceAutocorrelation\": " << JsonNumber(stats.differenceAutocorrelation)
       << ", \"onesShareAtBit\": [";
   for (unsigned bit = 0; bit < 16; ++bit) {
     out << (bit == 0 ? "" : ", ") << JsonNumber(stats.onesShareAtBit[bit]);
   }
-  out << "], \"looksFiltered\": " << (stats.looksFiltered ? "true" : "false")
-      << ", \"belowOneLsb\": " << (stats.belowOneLsb ? "true" : "false")
-      << ", \"clipping\": " << (stats.clipping ? "true" : "false") << '}';
+  out << "], \"looksFiltered\": " << flag(stats.looksFiltered)
+      << ", \"belowOneLsb\": " << flag(stats.belowOneLsb) << ", \"clipping\": " << flag(stats.clipping)
+      << ", \"manyZeros\": " << flag(stats.manyZeros) << ", \"zeroRuns\": " << flag(stats.zeroRuns)
+      << ", \"correlated\": " << flag(stats.correlated) << '}';
+}
+
+// The fields of a run shape, without the braces around them.
+void PrintJsonRunShape(std::int32_t inputFiles, std::int32_t midFiles, std::int32_t seconds,
+                       const RunShapeDepth& depth, std::ostream& out) {
+  out << "\"inputFiles\": " << inputFiles << ", \"midFiles\": " << midFiles
+      << ", \"seconds\": " << seconds << ", \"captures\": " << std::int64_t{inputFiles} * midFiles
+      << ", \"noiseBitsPerOutputBit\": " << depth.noiseBitsPerOutputBit
+      << ", \"cancelledCaptures\": " << depth.cancelledCaptures;
 }
 
 }  // namespace
 
 std::string JsonString(const char* text) {
   std::string quoted = "\"";
-  for (; *text != '\0'; ++text) {
-    const auto c = static_cast<unsigned char>(*text);
-    if (c == '"' || c == '\\') {
+  for (const auto* at = reinterpret_cast<const unsigned char*>(text); *at != '\0';) {
+    std::uint32_t code = 0;
+    const std::size_t length = DecodeUtf8(at, code);
+    if (length == 0) {
+      AppendUtf8(quoted, 0xFFFD);
+      ++at;
+      continue;
+    }
+    at += length;
+    if (code == '"' || code == '\\') {
       quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20) {
-      quoted += Format("\\u%04x", c);
+      quoted += static_cast<char>(code);
+    } else if (code < 0x20) {
+      quoted += Format("\\u%04x", code);
     } else {
-      quoted += static_cast<char>(c);
+      AppendUtf8(quoted, code);
     }
   }
   return quoted + '"';
 }
 
-const char* UnfitLine() {
-  return "Unfit: the noise bits failed the health tests (41 equal bits in a row, or 793 alike in "
-         "a 1024-bit window), as a muted, dead or stuck input does.";
+std::string VerdictLine(const ProbeFindings& findings) {
+  const ProbeCommand& command = findings.command;
+  switch (findings.verdict) {
+    case Verdict::kFailedHealthTests:
+      return "Unfit: the noise bits failed the health tests (41 equal bits in a row, or 793 alike "
+             "in a 1024-bit window), as a muted, dead or stuck input does.";
+    case Verdict::kTooFewBits:
+      return std::string("Unfit: only ") + FormatGrouped(findings.assessedBits) +
+             " noise bits to assess; a sound assessment needs 1,000,000 (12 s of recording).";
+    case Verdict::kTooLittleEntropy:
+      return "Unfit: the noise bits carry too little min-entropy (" +
+             Decimal(findings.assessed.value) +
+             " bit each): full entropy would take more than 65,535 of them in every output bit.";
+    case Verdict::kPlanNotFullEntropy:
+      return "Unfit: the plan " + PlanText(command) + " falls short of full entropy (" +
+             OutputEntropyText(findings.planEntropy) + " per output bit); " +
+             RunCommand(findings.cheapest) + " reaches it.";
+    case Verdict::kFit:
+      break;
+  }
+  return "Fit: the noise bits passed the health tests, with " + Decimal(findings.assessed.value) +
+         " bit of min-entropy each; " +
+         (command.hasPlan ? "the plan " + PlanText(command) : RunCommand(findings.cheapest)) +
+         " reaches full entropy.";
 }
 
 void PrintTextReport(const ProbeFindings& findings, std::ostream& out) {
@@ -244,7 +400,7 @@ void PrintTextReport(const ProbeFindings& findings, std::ostream& out) {
   PrintNoiseBits(findings, out);
   PrintMinEntropy(findings, out);
   PrintRunMeaning(findings, out);
-  out << FitLine(findings) << std::endl;
+  out << VerdictLine(findings) << '\n';
 }
 
 void PrintJsonReport(const ProbeFindings& findings, std::ostream& out) {
@@ -258,10 +414,10 @@ void PrintJsonReport(const ProbeFindings& findings, std::ostream& out) {
           << ", \"defaultDevice\": " << (findings.defaultDevice ? "true" : "false");
       break;
     case NoiseSource::kPcmFile:
-      out << "\"pcm\", \"file\": " << JsonString(command.file);
-      break;
     case NoiseSource::kBitsFile:
-      out << "\"bits\", \"file\": " << JsonString(command.file);
+      out << (command.source == NoiseSource::kPcmFile ? "\"pcm\"" : "\"bits\"")
+          << ", \"file\": " << JsonString(command.file);
+      if (!IsUtf8(command.file)) out << ", \"fileHex\": " << JsonBytes(command.file);
       break;
   }
   out << ",\n \"channels\": [";
@@ -278,27 +434,33 @@ void PrintJsonReport(const ProbeFindings& findings, std::ostream& out) {
       << ", \"fewBits\": " << (findings.assessedBits < kAssessedBits ? "true" : "false")
       << ",\n \"minEntropy\": {";
   for (const EstimatorRow& row : kEstimators) {
-    out << '"' << row.key << "\": " << JsonNumber(findings.estimates.*row.value) << ", ";
+    out << '"' << row.key << "\": " << JsonEstimate(findings.estimates.*row.value) << ", ";
   }
-  out << "\"assessed\": " << JsonNumber(findings.assessed.value) << ", \"assessedBy\": \""
-      << findings.assessed.estimator << "\"},\n \"leastInputFilesForFullEntropy\": ";
+  const bool assessed = std::strcmp(findings.assessed.estimator, "none") != 0;
+  out << "\"assessed\": " << (assessed ? JsonNumber(findings.assessed.value) : "null")
+      << ", \"assessedBy\": "
+      << (assessed ? '"' + std::string(findings.assessed.estimator) + '"' : "null")
+      << "},\n \"leastInputFilesForFullEntropy\": ";
   if (findings.leastInputFiles == 0) {
-    out << "null";
+    out << "null, \"cheapestRun\": null, \"command\": null";
   } else {
-    out << findings.leastInputFiles << ", \"command\": \"quorlix path " << findings.leastInputFiles
-        << " 1 " << SuggestedSeconds(command) << '"';
+    const RunShape& cheapest = findings.cheapest;
+    out << findings.leastInputFiles << ", \"cheapestRun\": {";
+    PrintJsonRunShape(cheapest.inputFiles, cheapest.midFiles, cheapest.seconds, cheapest.depth, out);
+    out << "}, \"command\": \"" << RunCommand(cheapest) << '"';
   }
   if (command.hasPlan) {
-    out << ",\n \"plan\": {\"inputFiles\": " << command.planInputFiles
-        << ", \"midFiles\": " << command.planMidFiles << ", \"seconds\": " << command.planSeconds
-        << ", \"noiseBitsPerOutputBit\": " << findings.planDepth.noiseBitsPerOutputBit
-        << ", \"cancelledCaptures\": " << findings.planDepth.cancelledCaptures
-        << ", \"minEntropyPerOutputBit\": " << JsonNumber(findings.planEntropy.minEntropy)
+    out << ",\n \"plan\": {";
+    PrintJsonRunShape(command.planInputFiles, command.planMidFiles, command.planSeconds,
+                      findings.planDepth, out);
+    out << ", \"cancellingMidFiles\": " << CancellingMidFiles(command.planSeconds)
+        << ", \"minEntropyPerOutputBit\": " << JsonNumber(findings.planEntropy.minEntropy, 12)
         << ", \"shortfallLog2\": " << JsonNumber(findings.planEntropy.shortfallLog2)
         << ", \"fullEntropy\": " << (findings.planEntropy.full ? "true" : "false") << '}';
   }
-  out << ",\n \"fit\": " << (findings.passedHealthTests ? "true" : "false")
-      << ", \"verdict\": " << JsonString(FitLine(findings).c_str()) << "}" << std::endl;
+  out << ",\n \"fit\": " << (findings.verdict == Verdict::kFit ? "true" : "false")
+      << ", \"reason\": " << ReasonKey(findings.verdict)
+      << ", \"verdict\": " << JsonString(VerdictLine(findings).c_str()) << "}\n";
 }
 
 }  // namespace quorlix

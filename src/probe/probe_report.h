@@ -10,17 +10,18 @@
 
 namespace quorlix {
 
-// Ends with the verdict line: fit, or unfit and why.
+// Ends with the verdict line.
 void PrintTextReport(const ProbeFindings& findings, std::ostream& out);
 
 void PrintJsonReport(const ProbeFindings& findings, std::ostream& out);
 
 // text as a JSON string, quotes included. File and device names are the
-// only texts from outside; everything else is ours.
+// only texts from outside: a byte of them that is not part of well-formed
+// UTF-8 becomes U+FFFD, so that every JSON reader takes the string.
 std::string JsonString(const char* text);
 
-// Why an input that failed the health tests is unfit, in one line.
-const char* UnfitLine();
+// The last line of the text report: fit, or unfit and the first reason why.
+std::string VerdictLine(const ProbeFindings& findings);
 
 }  // namespace quorlix
 

@@ -3,8 +3,11 @@
 // mid file from number c / inputFiles on, and stage two rotates byte b of
 // mid file m by (m x outputSize + b) mod 8 before folding it in, so a noise
 // bit reaches an output bit once for every mid file whose rotation brings it
-// there, and an even number of arrivals cancels. The prediction assumes the
-// noise bits are independent, each with the assessed min-entropy.
+// there, and an even number of arrivals cancels. The rotations of successive
+// mid files step by seconds mod 8, so a capture held by k mid files cancels
+// out entirely when k is a multiple of 2 (seconds mod 8 = 0), 4 (4), 8 (2 or
+// 6) or 16 (odd seconds). The prediction assumes the noise bits are
+// independent, each with the assessed min-entropy.
 #ifndef QUORLIX_PROBE_RUN_SHAPE_H_
 #define QUORLIX_PROBE_RUN_SHAPE_H_
 
@@ -41,6 +44,31 @@ OutputEntropy PredictOutputEntropy(double noiseBitMinEntropy, std::int64_t noise
 // The least inputFiles that gives full entropy with midFiles 1 (where D is
 // inputFiles), or 0 when no run within quorlix's 65535 captures does.
 std::int32_t LeastInputFilesForFullEntropy(double noiseBitMinEntropy);
+
+// The most noise bits per output bit the probe builds a run on: what 65535
+// captures give with midFiles 1. Runs with more mid files could pile up
+// more, but an input that needs more has so little min-entropy (below about
+// 0.00025 bit per bit) that its estimate rests on a few hundred surprises in
+// the assessed bits: too few to trust a run to.
+inline constexpr std::int64_t kMostNoiseBitsPerOutputBit = 65535;
+
+// 2, 4, 8 or 16: a capture held by a multiple of this many mid files
+// cancels out in a run of these seconds.
+std::int32_t CancellingMidFiles(std::int32_t seconds);
+
+struct RunShape {
+  std::int32_t inputFiles = 0;
+  std::int32_t midFiles = 0;
+  std::int32_t seconds = 0;
+  RunShapeDepth depth;
+};
+
+// The run with the fewest captures whose D is at least noiseBitsPerOutputBit,
+// then the least D, then the seconds nearest wantedSeconds (the larger on a
+// tie), then the fewest mid files. False when no run within quorlix's limits
+// has that D.
+bool CheapestRunShape(std::int64_t noiseBitsPerOutputBit, std::int32_t wantedSeconds,
+                      RunShape& shape);
 
 }  // namespace quorlix
 

@@ -14,6 +14,16 @@ namespace {
 constexpr double kFilteredDifferenceCorrelation = -0.3;
 // One full-scale sample in ten thousand is already a level turned too far up.
 constexpr double kClippingShare = 1e-4;
+// Noise, whatever its level, moves each sample far from the one before; a
+// strong lag-1 correlation is a slow wander far louder than the noise, or a
+// step such as a stretch of padding.
+constexpr double kCorrelatedSamples = 0.5;
+// Around zero, noise of at least 1 LSB gives zero at most 1.65 times as
+// often as -1 and 1 on average; padding or dropouts give it far more often.
+constexpr double kZerosOverNeighbours = 2;
+// Hints on zeros need this share of the samples to matter.
+constexpr double kManyZerosShare = 0.01;
+constexpr double kZeroRunsShare = 0.001;
 constexpr std::uint64_t kMaxSummedSamples = std::uint64_t{1} << 31;
 
 void AddToSeries(SeriesSums& series, std::int64_t value) {
@@ -35,6 +45,15 @@ void AddSample(ChannelSums& channel, std::int32_t sample) {
   channel.lowest = std::min(channel.lowest, sample);
   channel.highest = std::max(channel.highest, sample);
   if (sample == -32768 || sample == 32767) ++channel.fullScale;
+  if (sample == 0) {
+    ++channel.zeros;
+    ++channel.zeroRun;
+    if (channel.zeroRun == kLongZeroRun) channel.zerosInRuns += kLongZeroRun;
+    if (channel.zeroRun > kLongZeroRun) ++channel.zerosInRuns;
+  } else {
+    channel.zeroRun = 0;
+    if (sample == 1 || sample == -1) ++channel.besideZero;
+  }
   const auto bits = static_cast<std::uint16_t>(sample);
   for (unsigned bit = 0; bit < 16; ++bit) channel.onesAtBit[bit] += (bits >> bit) & 1u;
 }
@@ -88,19 +107,29 @@ ChannelStats SummarizeChannel(const ChannelSums& sums) {
         std::max(0.0L, samples.squaredDeviations) / static_cast<long double>(stats.samples)));
   stats.lowest = sums.lowest;
   stats.highest = sums.highest;
-  stats.fullScaleShare = static_cast<double>(sums.fullScale) / static_cast<double>(stats.samples);
+  const auto share = [&stats](std::uint64_t count) {
+    return static_cast<double>(count) / static_cast<double>(stats.samples);
+  };
+  stats.fullScaleShare = share(sums.fullScale);
+  stats.zeroShare = share(sums.zeros);
+  stats.zeroRunShare = share(sums.zerosInRuns);
   stats.lag1Autocorrelation = Lag1Correlation(samples);
   const SeriesMoments differences = MomentsOf(sums.differences);
   stats.differenceAutocorrelation = Lag1Correlation(differences);
   for (unsigned bit = 0; bit < 16; ++bit) {
-    stats.onesShareAtBit[bit] =
-          static_cast<double>(sums.onesAtBit[bit]) / static_cast<double>(stats.samples);
+    stats.onesShareAtBit[bit] = share(sums.onesAtBit[bit]);
   }
   // A channel that never moves says nothing about its spectrum.
   stats.looksFiltered = differences.squaredDeviations > 0 &&
                         stats.differenceAutocorrelation > kFilteredDifferenceCorrelation;
   stats.belowOneLsb = stats.noiseLevel < 1;
   stats.clipping = stats.fullScaleShare >= kClippingShare;
+  // Below 1 LSB zeros come often by themselves, and that has its own hint.
+  stats.manyZeros = !stats.belowOneLsb && stats.zeroShare >= kManyZerosShare &&
+                    static_cast<double>(sums.zeros) >
+                          kZerosOverNeighbours * static_cast<double>(sums.besideZero) / 2;
+  stats.zeroRuns = stats.zeroRunShare >= kZeroRunsShare;
+  stats.correlated = stats.lag1Autocorrelation > kCorrelatedSamples;
   return stats;
 }
 

@@ -1,7 +1,9 @@
 // What the samples themselves say about an input, channel by channel: where
 // it sits (DC offset), how much it moves (noise level in LSB), whether it
 // hits full scale, whether neighbouring samples follow each other (a filter
-// or a resampler in the path) and how often each of the 16 bits is set. The
+// or a resampler in the path), whether it holds exact zeros that noise
+// would not (a recording cut short and padded, a dropout) and how often each
+// of the 16 bits is set. The
 // samples arrive as 16-bit little-endian stereo frames, left first, in
 // pieces of whole frames.
 #ifndef QUORLIX_PROBE_SAMPLE_STATS_H_
@@ -33,8 +35,16 @@ struct ChannelSums {
   std::int32_t lowest = 32767;
   std::int32_t highest = -32768;
   std::uint64_t fullScale = 0;
+  std::uint64_t zeros = 0;
+  std::uint64_t besideZero = 0;  // samples of -1 or 1
+  std::uint64_t zerosInRuns = 0;  // in runs of kLongZeroRun or more
+  std::uint64_t zeroRun = 0;      // the run the last sample ends
   std::array<std::uint64_t, 16> onesAtBit{};
 };
+
+// A run of exact zeros this long is no noise: even at a noise level of 1 LSB
+// it comes by chance about once in 10^12 samples.
+inline constexpr std::uint64_t kLongZeroRun = 32;
 
 struct SampleSums {
   std::array<ChannelSums, 2> channels;
@@ -50,6 +60,8 @@ struct ChannelStats {
   std::int32_t lowest = 0;
   std::int32_t highest = 0;
   double fullScaleShare = 0;
+  double zeroShare = 0;
+  double zeroRunShare = 0;  // of the samples, those in runs of kLongZeroRun zeros
   double lag1Autocorrelation = 0;  // 0 when the channel does not move
   // -0.5 for white noise; higher when the top of the spectrum is missing.
   double differenceAutocorrelation = 0;
@@ -58,6 +70,9 @@ struct ChannelStats {
   bool looksFiltered = false;
   bool belowOneLsb = false;
   bool clipping = false;
+  bool manyZeros = false;     // far more zeros than the values beside zero
+  bool zeroRuns = false;
+  bool correlated = false;    // neighbouring samples follow each other closely
 };
 
 ChannelStats SummarizeChannel(const ChannelSums& sums);

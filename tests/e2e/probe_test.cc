@@ -4,6 +4,12 @@
 // status 1 and one reason.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -12,9 +18,12 @@
 #include <vector>
 
 #include "capture/noise_bits.h"
+#include "support/sanitized_build.h"
+#include "support/strict_json.h"
 #include "support/temp_dir.h"
 #include "support/test_device.h"
 #include "support/tool_runner.h"
+#include "support/watched_run.h"
 
 namespace quorlix::testing {
 namespace {
@@ -135,18 +144,27 @@ TEST(Probe, PlanGivesDAndTheCapturesThatCancel) {
     const ToolResult result = RunProbeBinary(
           {"--json", "--bits", noise.bitsFile, "--plan", c.plan[0], c.plan[1], c.plan[2]},
           home.path);
-    ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(JsonField(result.out, "noiseBitsPerOutputBit"), c.depth);
-    EXPECT_EQ(JsonField(result.out, "cancelledCaptures"), c.cancelled);
+    EXPECT_EQ(StrictJsonFault(result.out), "");
+    EXPECT_EQ(JsonField(result.out, "noiseBitsPerOutputBit", 1), c.depth);
+    EXPECT_EQ(JsonField(result.out, "cancelledCaptures", 1), c.cancelled);
     // With midFiles 1, D is inputFiles, and full entropy only grows with D.
     const double least = JsonNumber(result.out, "leastInputFilesForFullEntropy");
     ASSERT_GT(least, 0);
-    EXPECT_EQ(JsonField(result.out, "fullEntropy"), std::stod(c.depth) >= least ? "true" : "false");
+    const bool full = std::stod(c.depth) >= least;
+    EXPECT_EQ(JsonField(result.out, "fullEntropy"), full ? "true" : "false");
+    // A plan short of full entropy is no plan to run.
+    EXPECT_EQ(result.exitStatus, full ? 0 : 1) << result.err;
+    EXPECT_EQ(JsonField(result.out, "reason"), full ? "null" : "\"plan\"");
+    // The advice needs no more captures than 2 3 1, which gives D = 12.
+    EXPECT_LE(JsonNumber(result.out, "captures"), 6);
+    EXPECT_GE(JsonNumber(result.out, "noiseBitsPerOutputBit"), least);
   }
   // Values after '=', and counts read as quorlix reads them (8x is 8).
   const ToolResult text =
         RunProbeBinary({"--bits=" + noise.bitsFile, "--plan=3", "4", "8x"}, home.path);
-  EXPECT_NE(text.out.find("Plan 3 4 8: D = 6, 6 of 12 captures cancel"), std::string::npos)
+  EXPECT_NE(text.out.find("Plan 3 4 8: D = 6, 6 of 12 captures cancel,\n"
+                          "   min-entropy per output bit 1 - 2^-21.7: NOT full entropy"),
+            std::string::npos)
         << text.out;
 }
 
@@ -208,5 +226,136 @@ TEST(Probe, RefusesBadArgumentsAndDeadInputWithOneReason) {
         << dead.out;
 }
 
+
+// Inputs that must not be called fit, each for its own reason, and the same
+// noise as above under a name that is not UTF-8, which is fit; every JSON
+// report must satisfy a strict reader.
+TEST(Probe, FitOnlyWithHealthyBitsEnoughOfThemAndFullEntropyInReach) {
+  NoiseFiles noise;
+  TempDir files;
+  const std::vector<std::uint8_t> noiseBits = ReadWholeFile(noise.bitsFile);
+  std::vector<std::uint8_t> repeated;
+  while (repeated.size() < 125000) repeated.insert(repeated.end(), noiseBits.begin(), noiseBits.begin() + 125);
+  // The recording ran out after five sixths and was padded with zeros.
+  std::vector<std::uint8_t> padded = ReadWholeFile(noise.pcm);
+  std::fill(padded.begin() + static_cast<std::ptrdiff_t>(padded.size() / 6 * 5), padded.end(), 0);
+  const struct {
+    std::string name;
+    std::vector<std::uint8_t> content;
+    const char* form;
+    int exitStatus;
+    std::string reason;
+  } cases[] = {
+        {"alternating.bits", std::vector<std::uint8_t>(125000, 0x55), "--bits", 1, "\"minEntropy\""},
+        {"repeated.bits", repeated, "--bits", 1, "\"minEntropy\""},
+        {"one-byte.bits", {0xA7}, "--bits", 1, "\"fewBits\""},
+        {"constant.bits", std::vector<std::uint8_t>(125000, 0xFF), "--bits", 1, "\"healthTests\""},
+        {"padded.pcm", padded, "--pcm", 1, "\"healthTests\""},
+        {"we\xFFird\xC3.bits", noiseBits, "--bits", 0, "null"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = files.path + '/' + c.name;
+    WriteWholeFile(path, c.content);
+    const ToolResult result = RunProbeBinary({"--json", c.form, path}, files.path);
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << result.err;
+    EXPECT_EQ(StrictJsonFault(result.out), "") << result.out;
+    EXPECT_EQ(JsonField(result.out, "fit"), c.exitStatus == 0 ? "true" : "false");
+    EXPECT_EQ(JsonField(result.out, "reason"), c.reason);
+    EXPECT_EQ(result.err.starts_with("Unfit: "), c.exitStatus == 1) << result.err;
+  }
+  const ToolResult oneByte = RunProbeBinary({"--json", "--bits", files.path + "/one-byte.bits"}, files.path);
+  EXPECT_EQ(JsonField(oneByte.out, "compression"), "null");
+  const ToolResult hinted = RunProbeBinary({"--pcm", files.path + "/padded.pcm"}, files.path);
+  for (const char* hint : {"left: far more exact zeros than noise gives",
+                           "right: runs of exact zeros, as from padding or dropouts",
+                           "left: neighbouring samples strongly correlated"}) {
+    EXPECT_NE(hinted.out.find(hint), std::string::npos) << hint;
+  }
+  const ToolResult named = RunProbeBinary({"--json", "--bits", files.path + "/we\xFFird\xC3.bits"}, files.path);
+  EXPECT_NE(named.out.find("we\xEF\xBF\xBDird\xEF\xBF\xBD.bits\""), std::string::npos);
+  EXPECT_NE(named.out.find("ff6972"), std::string::npos);
+}
+
+// However large the input, only the bits to assess are kept: a 600 MB file
+// under an address-space limit a whole copy of it would break, and memory
+// beside the assessment's own. And where no second thread can be had, the
+// assessment runs on one: a thread's stack is as large as the stack limit,
+// which here is larger than the address-space limit.
+TEST(Probe, GivesItsReportWithinMemoryAndThreadLimits) {
+  if (kSanitizedBuild) GTEST_SKIP() << "an address-space limit cannot hold a sanitizer build";
+  NoiseFiles noise;
+  TempDir files;
+  const std::string large = files.path + "/large.bits";
+  {
+    std::vector<std::uint8_t> bits = ReadWholeFile(noise.bitsFile);
+    WriteWholeFile(large, bits);
+    // The rest reads as zeros, without taking the disk space.
+    ASSERT_EQ(truncate(large.c_str(), 600'000'000), 0);
+  }
+  const TempDir home;
+  WatchedInvocation capped;
+  capped.binary = "/usr/bin/prlimit";
+  capped.home = home.path;
+  capped.args = {"--as=1536000000", ProbeBinary(), "--json", "--bits", large};
+  const WatchedResult big = RunWatched(capped);
+  EXPECT_EQ(big.tool.exitStatus, 1) << big.tool.err;
+  EXPECT_EQ(JsonField(big.tool.out, "noiseBits"), "4800000000");
+  EXPECT_EQ(JsonField(big.tool.out, "reason"), "\"healthTests\"");
+  EXPECT_LT(big.peakResidentKiB, 64 * 1024);
+
+  const ToolResult free = RunProbeBinary({"--json", "--bits", noise.bitsFile}, home.path);
+  capped.args = {"--stack=1073741824", "--as=629145600", ProbeBinary(), "--json", "--bits",
+                 noise.bitsFile};
+  const WatchedResult oneThread = RunWatched(capped);
+  EXPECT_EQ(oneThread.tool.exitStatus, 0) << oneThread.tool.err;
+  EXPECT_EQ(oneThread.tool.out, free.out);
+}
+
+// Ctrl-C while the input comes through a pipe whose writer is slow.
+TEST(Probe, InterruptedWhileReadingAPipe) {
+  TempDir files;
+  const std::string pipe = files.path + "/pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  int errors[2];
+  ASSERT_EQ(::pipe(errors), 0);
+  const std::string binary = ProbeBinary();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(errors[1], STDERR_FILENO);
+    const int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, STDOUT_FILENO);
+    execl(binary.c_str(), binary.c_str(), "--bits", pipe.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(errors[1]);
+  // The probe opens the pipe only once it handles Ctrl-C, and this open
+  // waits for that.
+  const int writer = open(pipe.c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  const std::vector<std::uint8_t> some(1000, 0x5A);
+  ASSERT_EQ(write(writer, some.data(), some.size()), 1000);
+  kill(child, SIGINT);
+  // No more data comes and the writer stays: only the interrupt can end the
+  // probe now. A probe that hangs is killed after a minute.
+  int status = 0;
+  pid_t ended = 0;
+  for (int tenth = 0; tenth < 600 && ended == 0; ++tenth) {
+    ended = waitpid(child, &status, WNOHANG);
+    if (ended == 0) usleep(100000);
+  }
+  if (ended == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+  }
+  close(writer);
+  char text[256] = {};
+  const ssize_t got = read(errors[0], text, sizeof text - 1);
+  close(errors[0]);
+  EXPECT_NE(ended, 0) << "the probe did not end";
+  EXPECT_EQ(std::string(text, got > 0 ? static_cast<std::size_t>(got) : 0), "Interrupted\n");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+}
 }  // namespace
 }  // namespace quorlix::testing

@@ -3,6 +3,8 @@
 // whole recording taken at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -30,11 +32,26 @@ TEST(ProbeNoise, PiecesOfAnyWholeFrameSizeGiveTheBitsOfTheWholeRecording) {
     }
     FinishFrames(noise);
     EXPECT_EQ(noise.bitCount, 2002u);
-    EXPECT_EQ(noise.bits, expected);
+    EXPECT_EQ(noise.assessed, expected);
     EXPECT_EQ(noise.sampleSums.channels[1].samples.count, 1001u);
     EXPECT_EQ(noise.sampleSums.channels[1].samples.last,
               static_cast<std::int16_t>(samples[4002] | samples[4003] << 8));
   }
+}
+
+TEST(ProbeNoise, KeepsOnlyTheBitsToAssessAndCountsAllTheRest) {
+  // 1,600,000 bits in pieces that straddle the end of the assessed ones.
+  const std::vector<std::uint8_t> bits = testing::RandomBytes(200000, 11);
+  ProbeNoise noise;
+  for (std::size_t at = 0; at < bits.size(); at += 30001) {
+    AddBitBytes(noise, bits.data() + at, std::min<std::size_t>(30001, bits.size() - at));
+  }
+  std::uint64_t ones = 0;
+  for (std::uint8_t byte : bits) ones += static_cast<std::uint64_t>(std::popcount(byte));
+  EXPECT_EQ(noise.bitCount, 1600000u);
+  EXPECT_EQ(noise.ones, ones);
+  EXPECT_EQ(noise.assessed, std::vector<std::uint8_t>(bits.begin(), bits.begin() + 125000));
+  EXPECT_FALSE(HealthTestsFailed(noise.health));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <vector>
 
@@ -97,6 +98,50 @@ TEST(RunShape, SecondsModEightDecidesWhetherTheFirstCapturesVanish) {
   EXPECT_EQ(MeasureRunShape(5, 2, OutputSizeOfSeconds(8)).noiseBitsPerOutputBit, 5);
   EXPECT_EQ(MeasureRunShape(5, 2, OutputSizeOfSeconds(9)).cancelledCaptures, 0);
   EXPECT_EQ(MeasureRunShape(5, 2, OutputSizeOfSeconds(9)).noiseBitsPerOutputBit, 15);
+}
+
+TEST(RunShape, TheCheapestRunHasTheFewestCapturesOfAllThatReachTheDepth) {
+  // Against every shape of up to 60 captures and every remainder of seconds.
+  for (std::int64_t depth : {1, 2, 7, 10, 12, 26, 40, 61, 100}) {
+    SCOPED_TRACE(depth);
+    std::int64_t fewest = 0;
+    for (std::int32_t inputFiles = 1; inputFiles <= 60; ++inputFiles) {
+      for (std::int32_t midFiles = 1; inputFiles * midFiles <= 60; ++midFiles) {
+        for (std::int32_t seconds = 1; seconds <= 8; ++seconds) {
+          const std::int64_t captures = std::int64_t{inputFiles} * midFiles;
+          if (MeasureRunShape(inputFiles, midFiles, OutputSizeOfSeconds(seconds)).noiseBitsPerOutputBit >= depth &&
+              (fewest == 0 || captures < fewest)) {
+            fewest = captures;
+          }
+        }
+      }
+    }
+    RunShape shape;
+    ASSERT_TRUE(CheapestRunShape(depth, 10, shape));
+    EXPECT_EQ(std::int64_t{shape.inputFiles} * shape.midFiles, fewest);
+    EXPECT_EQ(shape.depth.noiseBitsPerOutputBit,
+              MeasureRunShape(shape.inputFiles, shape.midFiles, OutputSizeOfSeconds(shape.seconds))
+                    .noiseBitsPerOutputBit);
+    EXPECT_GE(shape.depth.noiseBitsPerOutputBit, depth);
+    EXPECT_LE(std::abs(shape.seconds - 10), 4);
+  }
+  // The wanted seconds stay when they serve; 8 cancels, so 9 serves instead.
+  RunShape shape;
+  ASSERT_TRUE(CheapestRunShape(10, 10, shape));
+  EXPECT_EQ(shape.seconds, 10);
+  ASSERT_TRUE(CheapestRunShape(10, 8, shape));
+  EXPECT_EQ(shape.seconds, 9);
+  ASSERT_TRUE(CheapestRunShape(kMostNoiseBitsPerOutputBit, 1, shape));
+  EXPECT_LE(std::int64_t{shape.inputFiles} * shape.midFiles, 65535);
+}
+
+TEST(RunShape, CapturesCancelOnceHeldByTheCancellingCountOfMidFiles) {
+  for (std::int32_t seconds = 1; seconds <= 24; ++seconds) {
+    SCOPED_TRACE(seconds);
+    std::int32_t first = 1;
+    while (MeasureRunShape(1, first, OutputSizeOfSeconds(seconds)).cancelledCaptures == 0) ++first;
+    EXPECT_EQ(CancellingMidFiles(seconds), first);
+  }
 }
 
 TEST(OutputEntropy, OneNoiseBitKeepsItsOwnAndTheLeastRunIsTheFirstFullOne) {

@@ -269,12 +269,12 @@ wine "$noise_exe" 11 30 "$(windows_path "$work/noise.raw")" >/dev/null 2>&1
 head -c $((12 * 176400)) "$work/noise.raw" >"$work/probe.pcm"
 case_name="probe: --pcm with a cancelling plan"
 run_probe --pcm "$(windows_path "$work/probe.pcm")" --plan 3 4 8
-check "exit status" equal "$status" 0
+check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" ""
 check "samples" has_text "$work/out" "   samples                              529,200         529,200"
 check "noise bits" has_text "$work/out" "1,058,400 bits"
 check "plan" has_text "$work/out" "Plan 3 4 8: D = 6, 6 of 12 captures cancel"
-check "verdict" has_text "$work/out" "Fit: the noise bits passed the health tests, with "
+check "verdict" has_text "$work/out" "Unfit: the plan 3 4 8 falls short of full entropy"
 case_name="probe: --json --bits on a dead input"
 head -c 20000 /dev/zero >"$work/zeros.bits"
 run_probe --json --bits "$(windows_path "$work/zeros.bits")"
@@ -442,18 +442,19 @@ check "ended at once, ms" at_most $((ended - sent)) 2000
 
 # quorlix-probe.exe records through the same DirectSound code: 2 s of the
 # noise, with the warning that 176,400 bits are fewer than the assessment
-# wants.
+# wants, which makes the input unfit.
 case_name="probe: recording"
 play "$work/noise.raw"
 run_probe 2
 stop_playing
-check "exit status" equal "$status" 0
+check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" ""
 # The report names the device DirectSound stands for as the default.
 check "source" matches "$(head -n 1 "$work/out")" \
   $'quorlix-probe: 2 s recorded from the default capture device, "*" {*}\r'
 check "noise bits" has_text "$work/out" "176,400 bits"
 check "few bits" has_text "$work/out" "Warning: only 176,400 bits"
+check "verdict" has_text "$work/out" "Unfit: only 176,400 noise bits to assess"
 
 # Two inputs: a second loopback, whose source is "Second input" and whose
 # sink "QUORLIX feed two" gets other samples than the first: in every frame
