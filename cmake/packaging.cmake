@@ -51,8 +51,27 @@ add_custom_command(
 list(APPEND quorlix_release_files ${quorlix_readme})
 
 if(WIN32)
+  # libdivsufsort, the mingw-w64 runtime with its threads library, and GCC's
+  # own runtime are linked into the programs.
+  set(quorlix_notices ${quorlix_release_dir}/THIRD-PARTY-NOTICES.txt)
+  set(quorlix_notice_sources
+      "libdivsufsort|${QUORLIX_DIVSUFSORT_SOURCE}/COPYING"
+      "mingw-w64 runtime and winpthreads|/usr/share/doc/mingw-w64-common/copyright"
+      "GCC runtime libraries (libgcc, libstdc++)|/usr/share/doc/gcc-mingw-w64-base/copyright")
+  set(quorlix_notice_files)
+  foreach(entry IN LISTS quorlix_notice_sources)
+    string(REGEX REPLACE "^[^|]*[|]" "" file "${entry}")
+    list(APPEND quorlix_notice_files ${file})
+  endforeach()
+  add_custom_command(
+    OUTPUT ${quorlix_notices}
+    COMMAND ${CMAKE_COMMAND} -D OUTPUT=${quorlix_notices} "-D NOTICES=${quorlix_notice_sources}"
+            -P ${PROJECT_SOURCE_DIR}/cmake/third_party_notices.cmake
+    DEPENDS cmake/third_party_notices.cmake ${quorlix_notice_files}
+    VERBATIM)
+  list(APPEND quorlix_release_files ${quorlix_notices})
   install(PROGRAMS ${quorlix_programs} DESTINATION .)
-  install(FILES ${quorlix_readme} LICENSE DESTINATION .)
+  install(FILES ${quorlix_readme} LICENSE ${quorlix_notices} DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "quorlix-${PROJECT_VERSION}-windows-x86_64")
 else()
