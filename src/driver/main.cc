@@ -6,8 +6,10 @@
 #include "capture/sound_capture.h"
 #include "driver/run.h"
 #include "platform/interrupt.h"
+#include "platform/program_text.h"
 
 int main(int argc, char** argv) {
+  quorlix::UseUtf8Text(argc, argv);
   quorlix::InstallInterruptHandler();
   return quorlix::RunQuorlix(argc, argv, quorlix::PlatformCaptureBackend());
 }

@@ -1,7 +1,10 @@
 #include <windows.h>
 
+#include <string>
+
 #include "platform/input_file.h"
 #include "platform/interrupt.h"
+#include "platform/win32_utf16.h"
 
 namespace quorlix {
 namespace {
@@ -13,7 +16,9 @@ HANDLE HandleOf(const InputFile& file) { return reinterpret_cast<HANDLE>(file.ha
 }  // namespace
 
 InputRead OpenInputFile(const char* name, InputFile& file) {
-  const HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  std::wstring wide;
+  if (!Widen(name, wide)) return InputRead::kFailed;
+  const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return InputRead::kFailed;
   file.handle = reinterpret_cast<std::intptr_t>(handle);

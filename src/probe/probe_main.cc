@@ -5,9 +5,11 @@
 // with it: the samples, the noise bits, their min-entropy and the run shape
 // that turns them into full-entropy output.
 #include "platform/interrupt.h"
+#include "platform/program_text.h"
 #include "probe/probe.h"
 
 int main(int argc, char** argv) {
+  quorlix::UseUtf8Text(argc, argv);
   quorlix::InstallInterruptHandler();
   return quorlix::RunProbe(argc, argv);
 }
