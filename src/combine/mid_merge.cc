@@ -32,7 +32,7 @@ Block MergeMidFiles(const RunPlan& plan, RunResources& resources, Block runningB
   const char* writeFailure = "Unable to write output file - ";
   const MadeFile& output =
       WriteNewNoiseFile(resources.folder, "dat", resources.unfinishedOutput, resources.outputSlot,
-                        resultBlock.get(), plan.outputSize, writeFailure, /*durable=*/true);
+                        resultBlock.get(), plan.outputSize, writeFailure, /*output=*/true);
   // Without the folder synced too, a power cut could lose the name of a file
   // whose bytes are safe.
   if (!SyncRunFolder(resources.folder)) {
@@ -44,7 +44,11 @@ Block MergeMidFiles(const RunPlan& plan, RunResources& resources, Block runningB
   // no complete output is ever left whose name the user has not seen.
   FailIfInterrupted();
   std::cout << '\t' << MadeFileName(resources.folder, output) << std::endl;
-  KeepMadeFile(output);
+  // Should the file not be able to stay (on Windows it is marked for deletion
+  // until now), the run fails and deletes it rather than end well.
+  if (!KeepMadeFile(output)) {
+    Fail(ComposeMessage(writeFailure, MadeFileName(resources.folder, output).c_str()));
+  }
   resources.unfinishedOutput.files.clear();
   return resultBlock;
 }

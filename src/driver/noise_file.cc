@@ -18,10 +18,10 @@ namespace {
 
 const MadeFile& WriteNewNoiseFile(RunFolder& folder, const char* prefix, TempFileList& list,
                                   OpenFile& slot, const std::uint8_t* data, std::uint32_t size,
-                                  const char* writeFailure, bool durable) {
-  const MadeFile& made = MakeListedFile(folder, prefix, list, slot);
+                                  const char* writeFailure, bool output) {
+  const MadeFile& made = MakeListedFile(folder, prefix, list, slot, /*mayKeep=*/output);
   if (!WriteWholeFile(slot, data, size)) FailTransfer(writeFailure, folder, made);
-  if (durable && !SyncFileToDisk(slot)) FailTransfer(writeFailure, folder, made);
+  if (output && !SyncFileToDisk(slot)) FailTransfer(writeFailure, folder, made);
   if (!CloseFile(slot)) FailTransfer(writeFailure, folder, made);
   return made;
 }

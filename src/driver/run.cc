@@ -59,7 +59,7 @@ int RunQuorlix(int argc, const char* const* argv, const CaptureBackend& backend)
     std::cerr << "Unexpected failure" << std::endl;
     status = 1;
   }
-  TearDown(resources);
+  if (!TearDown(resources)) status = 1;
   return status;
 }
 

@@ -9,16 +9,17 @@ void CloseIfOpen(OpenFile& slot) {
 
 }  // namespace
 
-void TearDown(RunResources& resources) {
+bool TearDown(RunResources& resources) {
   CloseIfOpen(resources.rawFileSlot);
   CloseIfOpen(resources.inputSlot);
   CloseIfOpen(resources.midSlot);
   CloseIfOpen(resources.outputSlot);
-  DeleteListedFiles(resources.folder, resources.rawList);
-  DeleteListedFiles(resources.folder, resources.midList);
-  DeleteListedFiles(resources.folder, resources.unfinishedOutput);
+  bool allGone = DeleteListedFiles(resources.folder, resources.rawList);
+  allGone = DeleteListedFiles(resources.folder, resources.midList) && allGone;
+  allGone = DeleteListedFiles(resources.folder, resources.unfinishedOutput) && allGone;
   CloseRunFolder(resources.folder);
   ReleaseSoundCapture(resources.soundCapture);
+  return allGone;
 }
 
 }  // namespace quorlix

@@ -28,8 +28,9 @@ struct RunResources {
 
 // Closes open slots, deletes the raw files, the mid files and any unfinished
 // output, then releases the sound capture: a release that blocks can no
-// longer leave files behind. Safe to call more than once.
-void TearDown(RunResources& resources);
+// longer leave files behind. Safe to call more than once. False when a file
+// could not be deleted (each is named on the error stream).
+bool TearDown(RunResources& resources);
 
 }  // namespace quorlix
 

@@ -18,13 +18,14 @@ struct TempFileList {
 
 // Creates a new empty file in folder whose name begins with prefix, lists it
 // and leaves it open for writing in slot; fails with "GetTempFileName
-// failed".
+// failed". Only a file made with mayKeep can be kept (the output).
 const MadeFile& MakeListedFile(RunFolder& folder, const char* prefix, TempFileList& list,
-                               OpenFile& slot);
+                               OpenFile& slot, bool mayKeep = false);
 
 // Deletes the files first to last, each only if its name still leads to it,
-// and forgets them.
-void DeleteListedFiles(RunFolder& folder, TempFileList& list);
+// and forgets them. A file that stays is named on the error stream with
+// "Unable to delete file - "; false if any did.
+bool DeleteListedFiles(RunFolder& folder, TempFileList& list);
 
 }  // namespace quorlix
 

@@ -1,10 +1,12 @@
 // The operating-system file services the tool needs. Every file a run makes
-// is created exclusively in the run's folder and written and read through
-// handles, never reopened by name for writing; a file is recognised again by
-// its identity, so that nothing another user puts under one of the run's
-// names is ever read as the run's own or deleted by it. The files a run has
-// made and not yet deleted or kept are also held where a fatal signal's
-// handler can delete them. One implementation per platform.
+// is created exclusively in the run's folder, private to the user, and
+// written and read through handles, never reopened by name for writing; a
+// file is recognised again by its identity, so that nothing another user
+// puts under one of the run's names is ever read as the run's own or deleted
+// by it. The files a run has made and not yet deleted or kept are also held
+// where a fatal signal's handler can delete them; where the system can delete
+// a file when the process ends, however it ends, it is asked to. Names are
+// UTF-8. One implementation per platform.
 #ifndef QUORLIX_PLATFORM_FILES_H_
 #define QUORLIX_PLATFORM_FILES_H_
 
@@ -49,11 +51,13 @@ struct OpenFile {
 // Creates a new, empty file in the folder whose name begins with prefix,
 // private to the user, open for writing in file. Never reuses or follows an
 // existing name. Returns false, leaving no file behind, when no such file can
-// be made or its full name would not fit the platform's name limit.
-bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, OpenFile& file);
+// be made or its full name would not fit the platform's name limit. Only a
+// file made with mayKeep can be kept; until it is, it goes like the others.
+bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, OpenFile& file,
+                      bool mayKeep);
 
-// Opens a file this run made for reading; false when the name now leads
-// anywhere else.
+// Opens a file this run made for reading, from its start; false when it can
+// no longer be read as the run's own (its name now leads anywhere else).
 bool OpenMadeFile(RunFolder& folder, const MadeFile& made, OpenFile& file);
 
 // Both return false on any failure or a short transfer. A call cut short by
@@ -72,14 +76,16 @@ bool CloseFile(OpenFile& file);
 bool SyncRunFolder(RunFolder& folder);
 
 // Deletes the file if its name still leads to it; anything else is left
-// alone, and a file already gone is no error.
-void DeleteMadeFile(RunFolder& folder, const MadeFile& made);
+// alone, and a file already gone is no error. False when the file is still
+// there (or may be): it holds key material, so this must not pass unseen.
+bool DeleteMadeFile(RunFolder& folder, const MadeFile& made);
 
-// The file stays: it is no longer deleted on a fatal signal.
-void KeepMadeFile(const MadeFile& made);
+// The file stays: it is no longer deleted on a fatal signal or at the end of
+// the process. False when it cannot stay.
+bool KeepMadeFile(const MadeFile& made);
 
 // Deletes every file made and neither deleted nor kept. Safe inside a signal
-// handler.
+// handler and on any thread: it allocates nothing and takes no lock.
 void DeleteMadeFilesNow();
 
 void CloseRunFolder(RunFolder& folder);

@@ -70,12 +70,23 @@ bool SameFile(const struct stat& info, dev_t device, ino_t inode) {
   return S_ISREG(info.st_mode) && info.st_dev == device && info.st_ino == inode;
 }
 
-// Only async-signal-safe calls: a fatal signal's handler uses it too.
-void DeleteIfSame(int folder, const char* leaf, dev_t device, ino_t inode) {
+// Only async-signal-safe calls: a fatal signal's handler uses it too. True
+// once the name no longer leads to the file.
+bool DeleteIfSame(int folder, const char* leaf, dev_t device, ino_t inode) {
   struct stat info;
-  if (fstatat(folder, leaf, &info, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(info, device, inode)) {
-    unlinkat(folder, leaf, 0);
+  if (fstatat(folder, leaf, &info, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+  if (!SameFile(info, device, inode)) return true;
+  return unlinkat(folder, leaf, 0) == 0 || errno == ENOENT;
+}
+
+// The file is no longer the run's to delete.
+void Forget(const MadeFile& made) {
+  MadeRecord* record = RecordAt(made.record);
+  if (record == nullptr || record->device != static_cast<dev_t>(made.identity.volume) ||
+      record->inode != static_cast<ino_t>(made.identity.index)) {
+    return;
   }
+  if (record->live.exchange(false)) --recordsLive;
 }
 
 bool OpenFolder(RunFolder& folder) {
@@ -105,7 +116,10 @@ std::string MadeFileName(const RunFolder& folder, const MadeFile& made) {
   return name + made.leaf;
 }
 
-bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, OpenFile& file) {
+// Whether a file may be kept changes nothing here: until the run deletes it,
+// only a fatal signal's handler can.
+bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, OpenFile& file,
+                      bool) {
   if (!OpenFolder(folder) || std::strlen(prefix) > 3) return false;
   const std::size_t baseLength = MadeFileName(folder, made).size() - std::strlen(made.leaf);
   // Like the Windows service: four hex digits, starting from a number taken
@@ -221,21 +235,19 @@ bool SyncRunFolder(RunFolder& folder) {
   return result == 0;
 }
 
-void DeleteMadeFile(RunFolder& folder, const MadeFile& made) {
-  if (folder.handle >= 0) {
-    DeleteIfSame(static_cast<int>(folder.handle), made.leaf,
-                 static_cast<dev_t>(made.identity.volume), static_cast<ino_t>(made.identity.index));
-  }
-  KeepMadeFile(made);
+bool DeleteMadeFile(RunFolder& folder, const MadeFile& made) {
+  // Without the folder open no file was made in it.
+  const bool gone = folder.handle < 0 ||
+                    DeleteIfSame(static_cast<int>(folder.handle), made.leaf,
+                                 static_cast<dev_t>(made.identity.volume),
+                                 static_cast<ino_t>(made.identity.index));
+  Forget(made);
+  return gone;
 }
 
-void KeepMadeFile(const MadeFile& made) {
-  MadeRecord* record = RecordAt(made.record);
-  if (record == nullptr || record->device != static_cast<dev_t>(made.identity.volume) ||
-      record->inode != static_cast<ino_t>(made.identity.index)) {
-    return;
-  }
-  if (record->live.exchange(false)) --recordsLive;
+bool KeepMadeFile(const MadeFile& made) {
+  Forget(made);
+  return true;
 }
 
 void DeleteMadeFilesNow() {

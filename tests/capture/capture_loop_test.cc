@@ -13,6 +13,7 @@
 
 #include "capture/sound_capture.h"
 #include "driver/failure.h"
+#include "driver/noise_file.h"
 #include "driver/run.h"
 #include "driver/run_plan.h"
 #include "driver/run_resources.h"
@@ -24,6 +25,14 @@ namespace quorlix {
 namespace {
 
 using testing::Bytes;
+
+// Through the run's own file: on Windows no other opener may read it.
+Bytes ReadRawFile(RunResources& resources, const MadeFile& raw) {
+  Bytes bits(11025);
+  ReadNoiseFile(resources.folder, raw, resources.inputSlot, bits.data(), 11025,
+                {"Unable to open input file - ", "Unable to read input file - "});
+  return bits;
+}
 
 enum class Step { kNone, kOpen, kCreate, kRecord };
 
@@ -236,8 +245,7 @@ TEST(CaptureLoop, ExtractsOnlyWhatWasDeliveredAndNeverMoreThanACapture) {
     ASSERT_EQ(resources.rawList.files.size(), 1u);
     Bytes expected = testing::ReferenceBits(samples.data(), c.used);
     expected.resize(11025, 0);
-    EXPECT_TRUE(testing::ReadWholeFile(MadeFileName(resources.folder, resources.rawList.files[0])) ==
-                expected);
+    EXPECT_TRUE(ReadRawFile(resources, resources.rawList.files[0]) == expected);
     EXPECT_EQ(console.out.str(), "\t1 \r");
     quorlix::TearDown(resources);
     EXPECT_TRUE(testing::ListFolder(folder.path).empty());
@@ -261,8 +269,7 @@ TEST(CaptureLoop, RecordsEveryCaptureIntoItsOwnListedRawFile) {
   EXPECT_EQ(resources.rawList.files.size(), 6u);
   EXPECT_EQ(testing::ListFolder(folder.path).size(), 6u);
   for (const MadeFile& raw : resources.rawList.files) {
-    EXPECT_TRUE(testing::ReadWholeFile(MadeFileName(resources.folder, raw)) == Bytes(11025, 0xFF))
-        << raw.leaf;
+    EXPECT_TRUE(ReadRawFile(resources, raw) == Bytes(11025, 0xFF)) << raw.leaf;
   }
   quorlix::TearDown(resources);
   EXPECT_TRUE(testing::ListFolder(folder.path).empty());

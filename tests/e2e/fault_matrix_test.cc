@@ -6,7 +6,8 @@
 // Provoked here: "GetTempFileName failed" for each kind of file, "Unable to
 // open input file - ", "Unable to read input file - ", "Unable to open mid
 // file - ", "Unable to read mid file - ", "Capture failed",
-// "Unable to allocate memory", and "Interrupted" in a stalled capture. Cases
+// "Unable to allocate memory", "Interrupted" in a stalled capture, and
+// "Unable to delete file - " after a folder turns read-only. Cases
 // that mount, hold file accesses (fanotify) or limit the tool's memory need
 // root and skip without it.
 //
@@ -56,6 +57,7 @@
 #include <fstream>
 #include <functional>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -374,9 +376,10 @@ TEST(FolderDuringTheRun, MadeReadOnlyBeforeTheFirstRawFile) {
   EXPECT_EQ(Snapshot(folder.path), before);
 }
 
-TEST(FolderDuringTheRun, MadeReadOnlyLaterKeepsTheRawFilesItCannotDelete) {
+TEST(FolderDuringTheRun, MadeReadOnlyLaterKeepsTheRawFilesItCannotDeleteAndNamesThem) {
   // Nothing can delete from a read-only folder: the raw files made before it
-  // turned read-only stay, whole. The run still ends with its one text.
+  // turned read-only stay, whole. The run ends with its one text, then names
+  // each file it left.
   TempDir folder;
   const FolderContents before = Snapshot(folder.path);
   ReadOnlyMount mount(folder.path);
@@ -392,14 +395,22 @@ TEST(FolderDuringTheRun, MadeReadOnlyLaterKeepsTheRawFilesItCannotDelete) {
   if (!gated) GTEST_SKIP() << "no fanotify permission events here (needs root)";
 
   ASSERT_TRUE(madeReadOnly);
-  EXPECT_TRUE(FailedWithOneText(result, "GetTempFileName failed"));
   EXPECT_EQ(result.out, PlanLines(5) + Countdown(5, 3));
   const FolderContents after = Snapshot(folder.path);
   ASSERT_EQ(after.size(), before.size() + 2);
+  std::set<std::string> leftLines;
   for (const auto& [name, bytes] : after) {
     EXPECT_TRUE(std::regex_match(name, std::regex(std::string("cap") + kNamePattern))) << name;
     EXPECT_EQ(bytes.size(), kOutputSize);
+    leftLines.insert("Unable to delete file - " + folder.path + "/" + name + "\n");
   }
+  EXPECT_EQ(result.exitStatus, 1);
+  const std::string failure = "GetTempFileName failed\n";
+  ASSERT_EQ(result.err.substr(0, failure.size()), failure);
+  std::set<std::string> reported;
+  std::istringstream lines(result.err.substr(failure.size()));
+  for (std::string line; std::getline(lines, line);) reported.insert(line + "\n");
+  EXPECT_EQ(reported, leftLines) << "one line for each file left";
 }
 
 TEST(FolderDuringTheRun, RemovedWhileTheRawFilesAreMerged) {

@@ -28,8 +28,9 @@ void MakeFilesAndRaise(const std::string& path, const std::vector<int>& signals)
   for (const char* prefix : {"cap", "cap", "mid", "dat"}) {
     MadeFile made;
     OpenFile file;
-    if (!CreateUniqueFile(folder, prefix, made, file) || !CloseFile(file)) _exit(2);
-    if (prefix[0] == 'd') KeepMadeFile(made);
+    const bool output = prefix[0] == 'd';
+    if (!CreateUniqueFile(folder, prefix, made, file, output) || !CloseFile(file)) _exit(2);
+    if (output) KeepMadeFile(made);
   }
   for (int signalNumber : signals) raise(signalNumber);
 }
