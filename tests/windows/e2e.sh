@@ -5,11 +5,14 @@
 # its source, so DirectSound records known samples in real time. Also a
 # stalled device, a frozen server, Ctrl-C in the middle of a run and of the
 # longest capture, and quorlix-probe.exe's refusals, file forms and a
-# recording.
+# recording. Folders and files named in other scripts than the ANSI code
+# page holds, on a console and through a pipe; files private to the user; a
+# program that tries to open every raw file; a bare drive letter.
 #
 #   tests/windows/e2e.sh BUILD_DIR
 #
-# BUILD_DIR holds quorlix.exe, quorlix-probe.exe and quorlix-noise.exe. WINEPREFIX must name a
+# BUILD_DIR holds quorlix.exe, quorlix-probe.exe, quorlix-noise.exe and
+# tests/windows/quorlix_windows_unit_tests.exe. WINEPREFIX must name a
 # prepared prefix whose wineserver is running (scripts/test-windows sees to
 # both). Both output streams of a Windows program end their lines with
 # "\r\n", so every expected text below is written with them.
@@ -24,11 +27,18 @@ build=$(cd "$1" && pwd)
 exe=$build/quorlix.exe
 probe_exe=$build/quorlix-probe.exe
 noise_exe=$build/quorlix-noise.exe
+# Its helper that opens every raw file it sees, as backup and sync tools do.
+holder_exe=$build/tests/windows/quorlix_windows_unit_tests.exe
 export WINEDEBUG=-all
+# Wine hands arguments and file names over in the locale's character set.
+export LC_ALL=C.UTF-8
+# Named in Cyrillic and CJK, with a space: no ANSI code page holds them all.
+scripts_name='ключи 鍵'
 
 work=$(mktemp -d)
 pulse=$work/pulse
 server_pid=
+holder_pid=
 pulse_server=
 pipewire_pid=
 player_pid=
@@ -39,6 +49,7 @@ checks=0
 cleanup() {
   [[ -n $player_pid ]] && kill "$player_pid" 2>/dev/null
   [[ -n $second_player_pid ]] && kill "$second_player_pid" 2>/dev/null
+  [[ -n $holder_pid ]] && kill -KILL "$holder_pid" 2>/dev/null
   [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   rm -rf "$work"
 }
@@ -77,10 +88,24 @@ matches() { [[ $1 == $2 ]] || { echo "  expected the form '$2', got '$1'" >&2; r
 
 windows_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
-new_folder() {  # a fresh empty folder for one case; sets folder and wfolder
+new_folder() {  # [NAME]: a fresh empty folder for one case; sets folder and wfolder
   folder=$(mktemp -d "$work/case.XXXXXX")
+  if [[ $# -eq 1 ]]; then
+    folder=$folder/$1
+    mkdir "$folder"
+  fi
   wfolder=$(windows_path "$folder")
 }
+
+# Neither the group nor others may write it, others may not read it, and
+# nobody may run it.
+private_mode() {
+  local mode
+  mode=$(stat -c %a "$1")
+  (( (8#$mode & 8#137) == 0 )) || { echo "  mode $mode" >&2; return 1; }
+}
+
+strip_terminal_codes() { perl -pe 's/\e\[[0-9;?]*[A-Za-z]//g' "$1"; }
 
 # Runs quorlix.exe with the given arguments; PULSE_SERVER says which sound
 # server Wine's DirectSound reaches (none, or the private one).
@@ -224,6 +249,7 @@ refusals=(
   "six arguments|$wfolder;1;1;1;/LIST;x|$usage_text"
   "missing word path|nowhere;1;1;1|Invalid path - nowhere"$'\r\n'
   "missing folder|$wfolder\\missing;1;1;1|Invalid path - $wfolder\\missing"$'\r\n'
+  "missing folder in other scripts|$wfolder\\$scripts_name;1;1;1|Invalid path - $wfolder\\$scripts_name"$'\r\n'
   "inputFiles 0|$wfolder;0;1;1|InputFiles must be >= 1"$'\r\n'
   "inputFiles -3|$wfolder;-3;1;1|InputFiles must be >= 1"$'\r\n'
   "inputFiles abc|$wfolder;abc;1;1|InputFiles must be >= 1"$'\r\n'
@@ -249,6 +275,15 @@ for entry in "${refusals[@]}"; do
   check "no file made" folder_empty "$folder"
 done
 
+# On a console the same text is shown whole, whatever the console's code
+# page: Wine gives a program started on a terminal a console that writes to
+# that terminal.
+case_name="missing folder in other scripts, on a console"
+wmissing="$wfolder\\нет_鍵"
+script -qec "wine '$exe' '$wmissing' 1 1 1" /dev/null </dev/null >"$work/tty" 2>&1
+check "exit status" equal "$?" 1
+check "name shown whole" has_text <(strip_terminal_codes "$work/tty") "Invalid path - $wmissing"
+
 # quorlix-probe.exe: a bad argument, no capture device, the two file forms
 # and a dead input, all before any sound server is there.
 probe_usage=$'Usage:\r\n\r\n\tquorlix-probe [--json] [--device NAME] [seconds]\r\n'$'\tquorlix-probe [--json] --pcm FILE\r\n\tquorlix-probe [--json] --bits FILE\r\n'$'\tany of them followed by --plan inputFiles midFiles seconds\r\n\tquorlix-probe [--json] --list\r\n'
@@ -266,9 +301,10 @@ check "error stream" same_bytes "$work/err" \
 
 
 wine "$noise_exe" 11 30 "$(windows_path "$work/noise.raw")" >/dev/null 2>&1
-head -c $((12 * 176400)) "$work/noise.raw" >"$work/probe.pcm"
-case_name="probe: --pcm with a cancelling plan"
-run_probe --pcm "$(windows_path "$work/probe.pcm")" --plan 3 4 8
+mkdir "$work/$scripts_name"
+head -c $((12 * 176400)) "$work/noise.raw" >"$work/$scripts_name/probe.pcm"
+case_name="probe: --pcm with a cancelling plan, in a folder named in other scripts"
+run_probe --pcm "$(windows_path "$work/$scripts_name/probe.pcm")" --plan 3 4 8
 check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" ""
 check "samples" has_text "$work/out" "   samples                              529,200         529,200"
@@ -308,8 +344,8 @@ mean_line=$'\tMean byte = 127.496\r\n'
 check "mean line" same_bytes <(tail -c ${#mean_line} "$work/out") "$mean_line"
 
 # The full 2 x 3 x 1 run on realistic line-in noise.
-case_name="full run 2 x 3 x 1"
-new_folder
+case_name="full run 2 x 3 x 1 in a folder named in other scripts"
+new_folder "$scripts_name"
 check "noise made" equal "$(stat -c %s "$work/noise.raw")" $((30 * 176400))
 play "$work/noise.raw"
 run_tool "$wfolder" 2 3 1
@@ -322,6 +358,7 @@ output=${outputs[0]:-/dev/null}
 output_name=${output##*/}
 check "output prefix" equal "${output_name:0:3}" dat
 check "output size" equal "$(stat -c %s "$output")" 11025
+check "output private to the user" private_mode "$output"
 # The mean in the stream's default form: six significant digits.
 mean=$(od -An -v -tu1 "$output" | awk '{ for (i = 1; i <= NF; i++) { s += $i; n++ } }
                                         END { printf "%.6g", s / n }')
@@ -439,6 +476,46 @@ check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" $'Interrupted\r\n'
 check "no file left" folder_empty "$folder"
 check "ended at once, ms" at_most $((ended - sent)) 2000
+
+# A program that opens every new raw file for reading, as backup, sync and
+# scanning tools do, is refused each one, so it can hold none past the run.
+case_name="a program opens every raw file"
+new_folder
+play "$work/noise.raw"
+QUORLIX_TEST_HOLD=$wfolder wine "$holder_exe" >"$work/holder" 2>&1 &
+holder_pid=$!
+for tries in $(seq 200); do
+  grep -q watching "$work/holder" && break
+  sleep 0.05
+done
+run_tool "$wfolder" 2 2 1
+kill -KILL "$holder_pid"
+wait "$holder_pid" 2>/dev/null
+holder_pid=
+outputs=("$folder"/*)
+check "exit status" equal "$status" 0
+check "error stream" same_bytes "$work/err" ""
+check "only the output file is left" equal "${#outputs[@]}" 1
+check "the helper tried the raw files" has_text "$work/holder" "refused cap"
+check "the helper could open none" equal "$(grep -c '^held' "$work/holder")" 0
+
+# A bare drive letter means that drive's current folder, not its root: from
+# Q:\sub, Q: is Q:\sub.
+case_name="a bare drive letter"
+drive=$(mktemp -d "$work/drive.XXXXXX")
+mkdir "$drive/sub"
+ln -sfn "$drive" "$WINEPREFIX/dosdevices/q:"
+wine cmd /c "cd /d Q:\\sub && $(windows_path "$exe") Q: 1 1 1" >"$work/out" 2>"$work/err"
+status=$?
+rm "$WINEPREFIX/dosdevices/q:"
+stop_playing
+outputs=("$drive"/sub/*)
+output=${outputs[0]:-/none}
+check "exit status" equal "$status" 0
+check "error stream" same_bytes "$work/err" ""
+check "nothing in the drive's root" equal "$(ls "$drive")" sub
+check "one output file in its current folder" equal "${#outputs[@]}" 1
+check "name shown whole" has_text "$work/out" $'\tQ:\\sub\\'"${output##*/}"$'\r'
 
 # quorlix-probe.exe records through the same DirectSound code: 2 s of the
 # noise, with the warning that 176,400 bits are fewer than the assessment
