@@ -8,9 +8,13 @@
 #include <dsound.h>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
+#include "capture/bounded_call.h"
 #include "capture/capture_devices.h"
+#include "capture/capture_watch.h"
+#include "driver/failure.h"
 
 namespace quorlix {
 namespace {
@@ -117,16 +121,26 @@ void NameDefaultCaptureDevice(DeviceOpening& opening) {
   }
 }
 
+// A frozen sound service can hold the enumeration as it can hold an open,
+// so it runs as a bounded call too.
 CaptureDeviceList ListCaptureDevices() {
+  std::shared_ptr<CallThread> callThread = StartCallThread();
+  auto enumerated = std::make_shared<Enumerated>();
+  auto listed = std::make_shared<HRESULT>(E_FAIL);
+  const CallOutcome outcome = CallWithBound(
+        *callThread, [enumerated, listed] { *listed = Enumerate(*enumerated); }, nullptr,
+        kCaptureStallLimit, true);
+  StopCallThread(*callThread);
+  if (outcome == CallOutcome::kInterrupted) Fail("Interrupted");
   CaptureDeviceList list;
-  Enumerated enumerated;
-  const HRESULT listed = Enumerate(enumerated);
-  if (FAILED(listed)) {
-    list.reason = DirectSoundErrorText(listed);
-    return list;
+  if (outcome == CallOutcome::kTimedOut) {
+    list.reason = "DirectSound gave no answer in 10 s";
+  } else if (FAILED(*listed)) {
+    list.reason = DirectSoundErrorText(*listed);
+  } else {
+    list.listed = true;
+    list.devices = std::move(enumerated->devices);
   }
-  list.listed = true;
-  list.devices = std::move(enumerated.devices);
   return list;
 }
 

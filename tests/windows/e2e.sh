@@ -573,9 +573,10 @@ check "part of a description: error stream" same_bytes "$work/err" ""
 check "part of a description: output bytes" \
   cmp -s "${outputs[0]:-/dev/null}" <(perl -e 'print "\xAA\x55" x 5512, "\xAA"')
 
-# The GUID in any case, without its braces, chooses the same device.
+# The GUID in any case, without its braces, chooses the same device. Its
+# fixed pattern is no noise: the probe records it and calls it unfit.
 QUORLIX_DEVICE=${second_guid,,} run_probe 1
-check "GUID: exit status" equal "$status" 0
+check "GUID: a whole recording" has_text "$work/out" "88,200 bits"
 check "GUID: report names the device" equal "$(head -n 1 "$work/out")" \
   "quorlix-probe: 1 s recorded from capture device \"Second input\" {$second_guid}"$'\r'
 
