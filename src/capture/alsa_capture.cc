@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "capture/alsa_devices.h"
+#include "capture/alsa_input.h"
 #include "capture/bounded_call.h"
 #include "capture/capture_watch.h"
 #include "capture/leading_silence.h"
@@ -88,6 +89,7 @@ struct OpenResult {
   snd_pcm_t* pcm = nullptr;
   bool defined = true;
   int error = 0;
+  std::string input;
 };
 
 // ALSA's own name "default" is what an empty name means.
@@ -108,9 +110,14 @@ DeviceOpening OpenDevice(const std::string& name) {
           result->error = LookUpPcm(name.c_str(), result->defined);
           if (result->error < 0 || !result->defined) return;
         }
+        const OpenDescriptors before = ListOpenDescriptors();
         result->error = snd_pcm_open(&result->pcm, pcmName.c_str(), SND_PCM_STREAM_CAPTURE,
                                      SND_PCM_NONBLOCK);
-        if (result->error < 0) result->pcm = nullptr;
+        if (result->error < 0) {
+          result->pcm = nullptr;
+          return;
+        }
+        result->input = AlsaInput(result->pcm, before);
       },
       [result] {
         if (result->pcm != nullptr) snd_pcm_close(result->pcm);
@@ -137,6 +144,7 @@ DeviceOpening OpenDevice(const std::string& name) {
   }
   opening.outcome = DeviceOutcome::kOpened;
   opening.name = pcmName;
+  opening.input = result->input;
   return opening;
 }
 

@@ -69,6 +69,8 @@ void OpenOnCallThread(const std::string& name, DeviceOpening& opening,
     return;
   }
   if (name.empty()) NameDefaultCaptureDevice(opening);
+  // A device is its GUID, whichever way it was chosen.
+  opening.input = "DirectSound " + (opening.name.empty() ? std::string("default") : opening.name);
   opening.outcome = DeviceOutcome::kOpened;
 }
 

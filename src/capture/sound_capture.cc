@@ -28,6 +28,18 @@ void PassBounded(void* context, const std::uint8_t* samples, std::size_t bytes) 
   bounded.sink(bounded.context, samples, bytes);
 }
 
+// The same short name for the same input, from every build of the tool:
+// 64-bit FNV-1a.
+std::string LockName(const std::string& input) {
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  for (const char c : input) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+  }
+  std::string name(16, '0');
+  for (std::size_t i = 16; i-- > 0; hash >>= 4) name[i] = "0123456789abcdef"[hash & 0xF];
+  return name;
+}
+
 }  // namespace
 
 void OpenSoundCapture(SoundCapture& capture, std::uint32_t captureBytes,
@@ -56,6 +68,11 @@ void OpenSoundCapture(SoundCapture& capture, std::uint32_t captureBytes,
   capture.object = opening.object;
   capture.deviceName = std::move(opening.name);
   capture.deviceDescription = std::move(opening.description);
+  // A second run on the same input would record the same samples and make
+  // the same key: it ends here, before it records.
+  if (!opening.input.empty() && !LockInput(LockName(opening.input), capture.inputLock)) {
+    Fail("Another run is recording from this input");
+  }
   capture.buffer = capture.backend->createBuffer(capture.object, captureBytes);
   if (capture.buffer == nullptr) Fail("Unable to create buffer");
 }
@@ -76,6 +93,7 @@ void ReleaseSoundCapture(SoundCapture& capture) {
   capture.buffer = nullptr;
   if (capture.object != nullptr) capture.backend->releaseObject(capture.object);
   capture.object = nullptr;
+  UnlockInput(capture.inputLock);
 }
 
 }  // namespace quorlix

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/input_lock.h"
+
 namespace quorlix {
 
 struct RunPlan;
@@ -41,6 +43,10 @@ struct DeviceOpening {
   // one, its description. Tells one input from another.
   std::string name;
   std::string description;
+  // What the device records from, as far as the sound system tells: two
+  // openings with the same input deliver the same samples. Empty when it
+  // tells nothing.
+  std::string input;
   // Why the device could not be had, in the sound system's own words; may
   // be empty.
   std::string reason;
@@ -75,6 +81,8 @@ struct SoundCapture {
   // The opened device's name and description, as DeviceOpening has them.
   std::string deviceName;
   std::string deviceDescription;
+  // Held from the open to the release: no other run records this input.
+  InputLock inputLock;
 };
 
 // How a device that is there but cannot be opened is reported: by quorlix's
@@ -85,7 +93,8 @@ enum class OpenFailureText { kFixed, kWithReason };
 // captures of captureBytes bytes. Throws "Unknown capture device - " or
 // "Ambiguous capture device - " with the name, "Unable to create
 // DirectSoundCapture8 interface" (with kWithReason followed by " - " and the
-// reason), "Unable to create buffer" or "Interrupted".
+// reason), "Another run is recording from this input", "Unable to create
+// buffer" or "Interrupted".
 void OpenSoundCapture(SoundCapture& capture, std::uint32_t captureBytes,
                       const std::string& deviceName, OpenFailureText failureText);
 

@@ -28,8 +28,9 @@
 // "<=" checks of the counts, "Unable to create DirectSoundCapture8
 // interface" and the warning "Invalid argument - " (command_line_test.cc);
 // "Unable to create buffer", "Unable to write raw block - ", "Unable to write
-// mid file - ", "Unable to write output file - " and "Interrupted" during a
-// capture and both merges (faults_test.cc); "Output failed the noise health
+// mid file - ", "Unable to write output file - ", "Interrupted" during a
+// capture and both merges, and "Another run is recording from this input"
+// (faults_test.cc, also sound_server_test.cc); "Output failed the noise health
 // test" and its warnings for input that is dead from the start
 // (health_test.cc).
 //

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/run_checks.h"
 #include "support/small_filesystem.h"
 #include "support/temp_dir.h"
 #include "support/test_device.h"
@@ -140,6 +141,51 @@ TEST(Interrupt, EndsTheRunThroughTeardown) {
     } else {
       ExpectFailedRun(result.tool, folder.path, {}, c.errPattern);
       EXPECT_EQ(result.tool.out.find("Analysis..."), std::string::npos);
+    }
+  }
+}
+
+TEST(OneRunPerInput, ASecondRunOnTheSameSamplesEndsBeforeItRecords) {
+  // The second run starts while the first holds its device. The same noise
+  // file through another HOME's default device is the same input; another
+  // file, or a source that never repeats itself, is not.
+  TempDir files;
+  const std::string noise = files.path + "/noise.raw";
+  const std::string otherNoise = files.path + "/other.raw";
+  WriteWholeFile(noise, LineInNoise(41, 1));
+  WriteWholeFile(otherNoise, LineInNoise(42, 1));
+  const struct {
+    std::string first;
+    std::string second;
+    bool refused;
+  } cases[] = {
+      {noise, noise, true},
+      {noise, otherNoise, false},
+      {"/dev/urandom", "/dev/urandom", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first + " and " + c.second);
+    TestDevice firstDevice(c.first);
+    TestDevice secondDevice(c.second);
+    TempDir firstFolder;
+    TempDir secondFolder;
+    WatchedInvocation first;
+    first.home = firstDevice.home.path;
+    first.args = {firstFolder.path, "1", "1", "1"};
+    WatchedInvocation second;
+    second.home = secondDevice.home.path;
+    second.args = {secondFolder.path, "1", "1", "1"};
+    const OverlappingRuns runs = RunDuringTheFirstFile(first, firstFolder.path, second);
+    if (!runs.gated) GTEST_SKIP() << "no fanotify permission events here (needs root)";
+    EXPECT_EQ(runs.first.tool.exitStatus, 0) << runs.first.tool.err;
+    EXPECT_EQ(ListFolder(firstFolder.path).size(), 1u);
+    if (c.refused) {
+      EXPECT_TRUE(FailedWithOneText(runs.second.tool, "Another run is recording from this input"));
+      EXPECT_EQ(runs.second.tool.out, "");
+      EXPECT_EQ(ListFolder(secondFolder.path), std::set<std::string>{});
+    } else {
+      EXPECT_EQ(runs.second.tool.exitStatus, 0) << runs.second.tool.err;
+      EXPECT_EQ(ListFolder(secondFolder.path).size(), 1u);
     }
   }
 }

@@ -5,7 +5,7 @@
 // arrive whole, through one stream for the whole run; silence must be
 // caught; and a server that dies or freezes before or during a run, or a
 // Ctrl-C in the first capture, must end the run on time with its text and
-// the folder as it was.
+// the folder as it was. Two runs never record the server's input at once.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -260,6 +260,33 @@ TEST(SoundServer, CtrlCInTheFirstCaptureEndsTheRunAtOnce) {
     EXPECT_TRUE(FailedWithOneText(result.tool, "Interrupted"));
     EXPECT_EQ(ListFolder(folder.path), std::set<std::string>{});
     EXPECT_LT(took, seconds(1)) << std::chrono::duration_cast<milliseconds>(took).count() << " ms";
+  }
+}
+
+TEST(SoundServer, RecordsForOneRunAtATime) {
+  // A second run through the same server, from another HOME, starts while
+  // the first holds its device: it ends before it records, and the first
+  // goes on to its output. PipeWire's own plugin and the pulse one reach the
+  // server at addresses of their own.
+  for (const Route& route : {kPipeWire, kPipeWirePulse}) {
+    SCOPED_TRACE(route.name);
+    SoundServer server(route.server, 48000, ServerInput::kNoise);
+    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
+    ASSERT_EQ(server.error(), "");
+    ConfiguredDevice firstDevice(route.asoundrc);
+    ConfiguredDevice secondDevice(route.asoundrc);
+    TempDir firstFolder;
+    TempDir secondFolder;
+    const OverlappingRuns runs = RunDuringTheFirstFile(
+        Through(server, firstDevice, {firstFolder.path, "1", "1", "1"}), firstFolder.path,
+        Through(server, secondDevice, {secondFolder.path, "1", "1", "1"}));
+    if (!runs.gated) GTEST_SKIP() << "no fanotify permission events here (needs root)";
+    EXPECT_EQ(runs.first.tool.err, "");
+    EXPECT_EQ(runs.first.tool.exitStatus, 0);
+    EXPECT_EQ(ListFolder(firstFolder.path).size(), 1u);
+    EXPECT_TRUE(FailedWithOneText(runs.second.tool, "Another run is recording from this input"));
+    EXPECT_EQ(runs.second.tool.out, "");
+    EXPECT_EQ(ListFolder(secondFolder.path), std::set<std::string>{});
   }
 }
 

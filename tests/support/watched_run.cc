@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "support/file_gate.h"
+
 namespace quorlix::testing {
 namespace {
 
@@ -110,6 +112,21 @@ WatchedResult RunWatched(const WatchedInvocation& invocation) {
   if (WIFSIGNALED(status)) result.tool.killedBySignal = WTERMSIG(status);
   result.peakResidentKiB = usage.ru_maxrss;
   return result;
+}
+
+OverlappingRuns RunDuringTheFirstFile(const WatchedInvocation& first,
+                                      const std::string& firstFolder,
+                                      const WatchedInvocation& second) {
+  OverlappingRuns runs;
+  bool secondRan = false;
+  FileGate gate([&](const GatedAccess&) {
+    if (!secondRan) runs.second = RunWatched(second);
+    secondRan = true;
+    return true;
+  });
+  runs.gated = gate.WatchOpensIn(firstFolder);
+  if (runs.gated) runs.first = RunWatched(first);
+  return runs;
 }
 
 }  // namespace quorlix::testing

@@ -44,6 +44,19 @@ struct WatchedResult {
 
 WatchedResult RunWatched(const WatchedInvocation& invocation);
 
+// Runs first and holds it at its first file in firstFolder (its first raw
+// file, made once the first capture is done: the device is open) while
+// second runs from start to end; first then goes on. Holding needs fanotify
+// (file_gate.h): without it, gated is false and neither runs.
+struct OverlappingRuns {
+  bool gated = false;
+  WatchedResult first;
+  WatchedResult second;
+};
+OverlappingRuns RunDuringTheFirstFile(const WatchedInvocation& first,
+                                      const std::string& firstFolder,
+                                      const WatchedInvocation& second);
+
 }  // namespace quorlix::testing
 
 #endif  // QUORLIX_TESTS_SUPPORT_WATCHED_RUN_H_

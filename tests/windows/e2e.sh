@@ -4,10 +4,11 @@
 # private PipeWire server whose sink loops what pacat plays into it back to
 # its source, so DirectSound records known samples in real time. Also a
 # stalled device, a frozen server, Ctrl-C in the middle of a run and of the
-# longest capture, and quorlix-probe.exe's refusals, file forms and a
-# recording. Folders and files named in other scripts than the ANSI code
-# page holds, on a console and through a pipe; files private to the user; a
-# program that tries to open every raw file; a bare drive letter.
+# longest capture, a second run on the input a run records from, and
+# quorlix-probe.exe's refusals, file forms and a recording. Folders and files
+# named in other scripts than the ANSI code page holds, on a console and
+# through a pipe; files private to the user; a program that tries to open
+# every raw file; a bare drive letter.
 #
 #   tests/windows/e2e.sh BUILD_DIR
 #
@@ -456,6 +457,27 @@ stop_playing
 check "exit status" equal "$status" 1
 check "error stream" same_bytes "$work/err" $'Interrupted\r\n'
 check "no file left" folder_empty "$folder"
+
+# One run per input: a second run on the device a run records from ends
+# before it records, with its text and nothing left; the first run goes on
+# recording until Ctrl-C ends it. A second run takes a second or two under
+# Wine, far less than the first one's capture.
+case_name="a second run on the same input"
+new_folder
+first_folder=$folder
+wine "$exe" "$wfolder" 1 1 30 >"$work/first.out" 2>"$work/first.err" &
+tool_pid=$!
+wait_for_text "$work/first.out" $'\t1 \r' 20
+new_folder
+run_tool "$wfolder" 1 1 1
+check "exit status" equal "$status" 1
+check "standard output" same_bytes "$work/out" ""
+check "error stream" same_bytes "$work/err" $'Another run is recording from this input\r\n'
+check "no file left" folder_empty "$folder"
+kill -INT "$tool_pid"
+wait_ended "$tool_pid" 10
+check "the first run was still recording" same_bytes "$work/first.err" $'Interrupted\r\n'
+check "the first run left no file" folder_empty "$first_folder"
 
 # The longest capture the command line takes streams through a small
 # buffer: a few seconds in, the process holds a fraction of the 4.3 GB one
