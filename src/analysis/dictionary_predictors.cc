@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "analysis/min_entropy_estimators.h"
@@ -19,118 +20,145 @@ namespace {
 
 constexpr int kLongestContext = 16;
 
-// Count pairs for every context of 1 to 16 bits; the pair of the length-m
-// context c sits at 2 * (2^m - 2 + c).
-struct ContextCounts {
-  std::vector<std::uint32_t> counts = std::vector<std::uint32_t>(std::size_t{4} << kLongestContext);
+// The counts of one context: followers 0 and 1 in the low and high half;
+// 0 for a context never seen.
+using CountPair = std::uint64_t;
+constexpr CountPair kFollowerOne = CountPair{1} << 32;
 
-  std::uint32_t* Pair(int length, std::uint32_t history) {
-    const std::uint32_t context = history & ((1u << length) - 1);
-    return &counts[2 * ((std::size_t{1} << length) - 2 + context)];
-  }
+std::uint32_t Zeros(CountPair pair) { return static_cast<std::uint32_t>(pair); }
+std::uint32_t Ones(CountPair pair) { return static_cast<std::uint32_t>(pair >> 32); }
 
-  // The same with the length fixed when compiled, for the inner loops.
-  template <int kLength>
-  std::uint32_t* Pair(std::uint32_t history) {
-    constexpr std::uint32_t kMask = (1u << kLength) - 1;
-    constexpr std::size_t kFirst = (std::size_t{1} << kLength) - 2;
-    return &counts[2 * (kFirst + (history & kMask))];
+// The context of up to 16 bits that ends just before bit i, the most recent
+// bit lowest; bits before the string's start read as 0.
+std::uint32_t HistoryBefore(const NoiseBitString& s, std::size_t i) {
+  if (i >= kLongestContext) {
+    return static_cast<std::uint32_t>(OrderedWindow(s, i - kLongestContext) >> (64 - kLongestContext));
   }
-};
+  std::uint32_t history = 0;
+  for (std::size_t j = 0; j < i; ++j) history = (history << 1) | s.bits[j];
+  return history;
+}
 
 }  // namespace
 
 // One model per context length (1 to 16 bits), each predicting the follower
 // it saw most after the current context (1 on a tie); a model whose context
-// was never seen makes no guess, and neither do the longer ones (whose
-// contexts end in it, so they were never seen either). The model with the
-// best score leads, the latest to reach it on a tie. Each model holds at most
-// 100,000 (context, follower) entries, a cap only the 16-bit model reaches.
+// was never seen makes no guess. The model with the best score leads, the
+// latest to reach it on a tie. Each model holds at most 100,000 (context,
+// follower) entries, a cap only the 16-bit model reaches.
 //
-// The models do not depend on one another, so each runs through the string
-// on its own, with a table small enough to stay in cache, and leaves its
-// guesses as bit words; the scoreboard then reads the words.
+// The string is taken 64 bits at a time. The models do not depend on one
+// another: each runs through the block on its own counts, four side by side,
+// leaving its guesses as bit words, and the scoreboard then reads the words.
 namespace {
 
-struct ModelGuesses {
-  std::vector<std::uint64_t> guessed, right;  // bit i: at bit i
+// All a model of up to 15 bits needs of a context's counts: 0 when it was
+// never seen, else 2 (ones - zeros) + 1, which is odd, and positive when
+// the model guesses 1.
+using Lead = std::int32_t;
+
+// The 16-bit model also needs, for its cap, which followers a context has
+// had: a lead in the low 30 bits, offset by 2^29, and a flag for each
+// follower above them; 0 for a context never seen.
+using CappedLead = std::uint32_t;
+constexpr CappedLead kLeadOffset = CappedLead{1} << 29;
+constexpr CappedLead kLeadBits = (CappedLead{1} << 30) - 1;
+
+CappedLead FollowerFlag(unsigned bit) { return CappedLead{1} << (30 + bit); }
+
+struct ContextModels {
+  // The length-m model's context c at 2^m - 2 + c, for m up to 15.
+  std::vector<Lead> leads = std::vector<Lead>(std::size_t{1} << kLongestContext);
+  std::vector<CappedLead> longest = std::vector<CappedLead>(std::size_t{1} << kLongestContext);
+  std::uint32_t longestEntries = 1;  // the string's first context and its follower
 };
 
-// One model's state while it runs through the string: its guesses and
-// whether it made them, a bit per bit of the string, gathered a word at a
-// time; whether a guess was right is read off the string's own word then.
-struct ContextModel {
-  std::uint32_t entries = 1;  // the string's first context and its follower
-  std::uint64_t guessedWord = 0, guessWord = 0;
-  ModelGuesses* out = nullptr;
+// Bit t of each word: position t of the block; model m at index m - 1.
+struct BlockGuesses {
+  std::array<std::uint64_t, kLongestContext> guessed{}, guess{};
+};
 
-  void Flush(const NoiseBitString& s, std::size_t i) {
-    out->guessed[i / 64] |= guessedWord;
-    out->right[i / 64] |= guessedWord & ~(guessWord ^ s.words[i / 64]);
-    guessedWord = guessWord = 0;
+// One model's guesses through a block, gathered in the order of the bits:
+// the latest lowest, the cheapest way to gather them.
+struct GuessWords {
+  std::uint64_t guessed = 0, guess = 0;
+
+  void Add(bool made, bool one) {
+    guessed = 2 * guessed + made;
+    guess = 2 * guess + one;
   }
 };
 
-// The model of kLength bits at bit i, which follows the context that
-// history ends with.
+// Puts words gathered over the bits [begin, end) of a block in the block's
+// order.
+std::uint64_t InBlockOrder(std::uint64_t gathered, std::size_t begin, std::size_t end) {
+  return ReverseBits(gathered) >> (64 - (end - begin) - begin % 64);
+}
+
 template <int kLength>
-void StepModel(const NoiseBitString& s, ContextModel& model, ContextCounts& table,
-               std::uint32_t history, std::size_t i, unsigned bit) {
-  std::uint32_t* pair = table.Pair<kLength>(history);
-  model.guessedWord |= std::uint64_t{(pair[0] | pair[1]) != 0} << (i % 64);
-  model.guessWord |= std::uint64_t{pair[1] >= pair[0]} << (i % 64);
-  if (i % 64 == 63) model.Flush(s, i);
-  if constexpr (kLength == kLongestContext) {
-    // A new follower, and a context never seen (a new follower of nothing),
-    // count against the cap, which only this model can reach.
-    constexpr std::uint32_t kMaxEntries = 100000;
-    const bool fresh = pair[bit] == 0;
-    const bool count = !fresh || model.entries < kMaxEntries;
-    model.entries += fresh && count;
-    pair[bit] += count;
+void StepModel(ContextModels& models, std::uint32_t history, unsigned bit, Lead step,
+               std::uint32_t& longestEntries, GuessWords& words) {
+  if constexpr (kLength < kLongestContext) {
+    constexpr std::uint32_t kMask = (1u << kLength) - 1;
+    Lead& lead = models.leads[(std::size_t{1} << kLength) - 2 + (history & kMask)];
+    words.Add(lead != 0, lead > 0);
+    lead = (lead | 1) + step;
   } else {
-    ++pair[bit];
+    // A new follower, and a context never seen (a new follower of nothing),
+    // count against the cap.
+    constexpr std::uint32_t kMaxEntries = 100000;
+    CappedLead& capped = models.longest[history & 0xFFFFu];
+    const Lead lead =
+          capped != 0 ? static_cast<Lead>(capped & kLeadBits) - static_cast<Lead>(kLeadOffset) : 0;
+    words.Add(capped != 0, lead > 0);
+    const bool fresh = (capped & FollowerFlag(bit)) == 0;
+    const bool count = !fresh || longestEntries < kMaxEntries;
+    longestEntries += fresh && count;
+    const auto counted = static_cast<CappedLead>((lead | 1) + step) + kLeadOffset;
+    if (count) capped = (capped & ~kLeadBits) | FollowerFlag(bit) | counted;
   }
 }
 
-// Runs the models of kFirst, kFirst + 4, kFirst + 8 and kFirst + 12 bits
-// side by side: each one's next guess waits on its own count just updated,
-// and four such chains keep the processor busy where one would not.
-template <int kFirst>
-void RunContextModels(const NoiseBitString& s, ContextCounts& table,
-                      std::array<ModelGuesses, kLongestContext>& guesses) {
-  const std::size_t n = s.count;
-  std::array<ContextModel, 4> models;
-  for (int m = 0; m < 4; ++m) {
-    const int length = kFirst + 4 * m;
-    ContextModel& model = models[static_cast<std::size_t>(m)];
-    model.out = &guesses[static_cast<std::size_t>(length - 1)];
-    model.out->guessed.assign(n / 64 + 1, 0);
-    model.out->right.assign(n / 64 + 1, 0);
-    // The string's own first context of this length, and its follower.
-    std::uint32_t first = 0;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(length); ++i) first = (first << 1) | s.bits[i];
-    table.Pair(length, first)[s.bits[static_cast<std::size_t>(length)]] = 1;
-  }
-  // The model of m bits guesses from bit m + 1 on.
-  const auto step = [&](std::uint32_t history, std::size_t i, bool all) {
+// The models of kFirst, kFirst + 4, kFirst + 8 and kFirst + 12 bits through
+// bits [begin, end) of one block. Each one's next guess waits on its own
+// count just updated, and four such chains keep the processor busy where one
+// would not. The model of m bits guesses from bit m + 1 on.
+template <int kFirst, bool kStarting>
+void RunFourModels(const NoiseBitString& s, ContextModels& models, std::size_t begin,
+                   std::size_t end, BlockGuesses& block) {
+  std::array<GuessWords, 4> words;
+  std::uint32_t longestEntries = models.longestEntries;
+  std::uint32_t history = HistoryBefore(s, begin);
+  for (std::size_t i = begin; i < end; ++i) {
     const unsigned bit = s.bits[i];
-    if (all || i >= kFirst + 1) StepModel<kFirst>(s, models[0], table, history, i, bit);
-    if (all || i >= kFirst + 5) StepModel<kFirst + 4>(s, models[1], table, history, i, bit);
-    if (all || i >= kFirst + 9) StepModel<kFirst + 8>(s, models[2], table, history, i, bit);
-    if (all || i >= kFirst + 13) StepModel<kFirst + 12>(s, models[3], table, history, i, bit);
-  };
-  std::uint32_t history = s.bits[0];
-  std::size_t i = 2;
-  for (; i < n && i <= kLongestContext; ++i) {
-    history = (history << 1) | s.bits[i - 1];
-    step(history, i, false);
+    const Lead step = bit != 0 ? 2 : -2;
+    const auto run = [&]<int kLength>(GuessWords& modelWords) {
+      if (!kStarting || i >= kLength + 1) {
+        StepModel<kLength>(models, history, bit, step, longestEntries, modelWords);
+      } else {
+        modelWords.Add(false, false);
+      }
+    };
+    run.template operator()<kFirst>(words[0]);
+    run.template operator()<kFirst + 4>(words[1]);
+    run.template operator()<kFirst + 8>(words[2]);
+    run.template operator()<kFirst + 12>(words[3]);
+    history = (history << 1) | bit;
   }
-  for (; i < n; ++i) {
-    history = (history << 1) | s.bits[i - 1];
-    step(history, i, true);
+  models.longestEntries = longestEntries;
+  for (std::size_t m = 0; m < 4; ++m) {
+    block.guessed[kFirst - 1 + 4 * m] = InBlockOrder(words[m].guessed, begin, end);
+    block.guess[kFirst - 1 + 4 * m] = InBlockOrder(words[m].guess, begin, end);
   }
-  for (ContextModel& model : models) model.Flush(s, n - 1);
+}
+
+template <bool kStarting>
+void RunAllModels(const NoiseBitString& s, ContextModels& models, std::size_t begin,
+                  std::size_t end, BlockGuesses& block) {
+  RunFourModels<1, kStarting>(s, models, begin, end, block);
+  RunFourModels<2, kStarting>(s, models, begin, end, block);
+  RunFourModels<3, kStarting>(s, models, begin, end, block);
+  RunFourModels<4, kStarting>(s, models, begin, end, block);
 }
 
 }  // namespace
@@ -138,12 +166,19 @@ void RunContextModels(const NoiseBitString& s, ContextCounts& table,
 double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
   const std::size_t n = s.count;
   if (n < kLongestContext + 2) return -1;
-  ContextCounts table;
-  std::array<ModelGuesses, kLongestContext> models;
-  RunContextModels<1>(s, table, models);
-  RunContextModels<2>(s, table, models);
-  RunContextModels<3>(s, table, models);
-  RunContextModels<4>(s, table, models);
+  ContextModels models;
+  // Each model starts from the string's own first context of its length and
+  // the follower of it.
+  for (int length = 1; length <= kLongestContext; ++length) {
+    const std::uint32_t first = HistoryBefore(s, static_cast<std::size_t>(length));
+    const unsigned follower = s.bits[static_cast<std::size_t>(length)];
+    if (length < kLongestContext) {
+      models.leads[(std::size_t{1} << length) - 2 + first] = follower != 0 ? 3 : -1;
+    } else {
+      models.longest[first] =
+            FollowerFlag(follower) | (static_cast<CappedLead>(follower != 0 ? 1 : -1) + kLeadOffset);
+    }
+  }
 
   // The leader always holds the best score, and only a model within one of
   // it can take the lead; so 64 bits at a time, models more than 65 behind
@@ -154,20 +189,30 @@ double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
   PredictionRecord record;
   std::array<std::size_t, kLongestContext> close{};
   for (std::size_t word = 0; word <= (n - 1) / 64; ++word) {
+    const std::size_t first = std::max<std::size_t>(word * 64, 2);
+    const std::size_t end = std::min(word * 64 + 64, n);
+    BlockGuesses block;
+    if (word == 0) {
+      RunAllModels<true>(s, models, first, end, block);
+    } else {
+      RunAllModels<false>(s, models, first, end, block);
+    }
+    std::array<std::uint64_t, kLongestContext> right{};
+    for (std::size_t d = 0; d < kLongestContext; ++d) {
+      right[d] = block.guessed[d] & ~(block.guess[d] ^ s.words[word]);
+    }
     const std::int64_t best = scores[leader];
     std::size_t closeCount = 0;
     for (std::size_t d = 0; d < kLongestContext; ++d) {
       if (scores[d] >= best - 65) close[closeCount++] = d;
-      else scores[d] += std::popcount(models[d].right[word]);
+      else scores[d] += std::popcount(right[d]);
     }
-    const std::size_t first = std::max<std::size_t>(word * 64, 2);
-    const std::size_t end = std::min(word * 64 + 64, n);
     for (std::size_t i = first; i < end; ++i) {
       const unsigned t = i % 64;
-      if ((models[leader].guessed[word] >> t) & 1) record.Add((models[leader].right[word] >> t) & 1);
+      if ((block.guessed[leader] >> t) & 1) record.Add((right[leader] >> t) & 1);
       for (std::size_t c = 0; c < closeCount; ++c) {
         const std::size_t d = close[c];
-        if (((models[d].right[word] >> t) & 1) && ++scores[d] >= scores[leader]) leader = d;
+        if (((right[d] >> t) & 1) && ++scores[d] >= scores[leader]) leader = d;
       }
     }
   }
@@ -179,44 +224,62 @@ double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
 // winning a tie. Every seen context counts the actual follower; an unseen
 // one is added while the dictionary holds fewer than 65,536 contexts.
 //
-// Until the dictionary is full the lengths depend on one another through
-// that cap, and the bits are taken one at a time. Once it is full no context
-// is added any more, and each length runs through a stretch of bits on its
-// own, leaving its best guess per bit to be compared afterwards.
+// Of two seen contexts that end at the same bit, the longer one was added no
+// earlier than the shorter one (which ends it): contexts are tried from the
+// longest down, and once the dictionary is full nothing is added. So every
+// time the longer one counted a follower, the shorter one did too, and its
+// counts are at least as high. The highest count is therefore the shortest
+// seen context's, and the guess is that of the longest seen context whose
+// highest count still equals it: going up from the shortest, the first
+// context with a lower count ends the search. On noise that is the second
+// one, so once the dictionary is full the work per bit is that short search
+// and the counting of the follower in all 16 contexts.
 namespace {
+
+// Contexts of length m sit at 2^m - 2 + context.
+struct Dictionary {
+  std::vector<CountPair> pairs = std::vector<CountPair>(std::size_t{2} << kLongestContext);
+
+  CountPair& Pair(int length, std::uint32_t history) {
+    return pairs[(std::size_t{1} << length) - 2 + (history & ((1u << length) - 1))];
+  }
+
+  template <int kLength>
+  void Count(std::uint32_t history, CountPair follower) {
+    constexpr std::uint32_t kMask = (1u << kLength) - 1;
+    CountPair& pair = pairs[(std::size_t{1} << kLength) - 2 + (history & kMask)];
+    pair += pair != 0 ? follower : 0;
+  }
+
+  template <int... kLengths>
+  void CountAll(std::uint32_t history, CountPair follower, std::integer_sequence<int, kLengths...>) {
+    (Count<kLengths + 1>(history, follower), ...);
+  }
+};
 
 // Count, length and guess packed in that order, so that the largest is the
 // guess to follow; 0 for an unseen context.
-std::uint64_t PackedGuess(const std::uint32_t* pair, int length) {
-  const std::uint32_t count = std::max(pair[0], pair[1]);
-  const std::uint64_t packed = (std::uint64_t{count} << 6) | (static_cast<unsigned>(length) << 1) |
-                               (pair[1] >= pair[0] ? 1u : 0u);
+std::uint64_t PackedGuess(CountPair pair, int length) {
+  const std::uint32_t count = std::max(Zeros(pair), Ones(pair));
+  const std::uint64_t packed = (std::uint64_t{count} << 6) |
+                               (static_cast<unsigned>(length) << 1) |
+                               (Ones(pair) >= Zeros(pair) ? 1u : 0u);
   return count != 0 ? packed : 0;
 }
 
-// One stretch of bits [start, end) through the lengths kLongest down to
-// kLongest - 3, history being the bits before start; best[j - start] keeps
-// the best guess at bit j so far.
-template <int kLength>
-std::uint64_t CountFollower(ContextCounts& table, std::uint32_t history, unsigned bit) {
-  std::uint32_t* pair = table.Pair<kLength>(history);
-  const std::uint64_t guess = PackedGuess(pair, kLength);
-  pair[bit] += guess != 0;
-  return guess;
-}
-
-template <int kLongest>
-void CountStretch(const NoiseBitString& s, ContextCounts& table, std::uint32_t history,
-                  std::size_t start, std::size_t end, std::uint64_t* best) {
-  for (std::size_t j = start; j < end; ++j) {
-    history = (history << 1) | s.bits[j - 1];
-    const unsigned bit = s.bits[j];
-    const std::uint64_t a = CountFollower<kLongest>(table, history, bit);
-    const std::uint64_t b = CountFollower<kLongest - 1>(table, history, bit);
-    const std::uint64_t c = CountFollower<kLongest - 2>(table, history, bit);
-    const std::uint64_t d = CountFollower<kLongest - 3>(table, history, bit);
-    best[j - start] = std::max({best[j - start], a, b, c, d});
+// The guess for the bit after history, or -1 for none, by the search above.
+int FollowedGuess(Dictionary& dictionary, std::uint32_t history) {
+  int guess = -1;
+  std::uint32_t highest = 0;
+  for (int length = 1; length <= kLongestContext; ++length) {
+    const CountPair pair = dictionary.Pair(length, history);
+    if (pair == 0) continue;
+    const std::uint32_t count = std::max(Zeros(pair), Ones(pair));
+    if (guess >= 0 && count < highest) break;
+    highest = count;
+    guess = Ones(pair) >= Zeros(pair) ? 1 : 0;
   }
+  return guess;
 }
 
 }  // namespace
@@ -225,12 +288,12 @@ double Lz78yEstimate(const NoiseBitString& s) {
   constexpr std::uint32_t kMaxContexts = 65536;
   const std::size_t n = s.count;
   if (n < kLongestContext + 3) return -1;
-  ContextCounts table;
+  Dictionary dictionary;
   std::uint32_t contexts = 0;
   std::uint32_t history = 0;
   for (std::size_t i = 0; i < kLongestContext; ++i) history = (history << 1) | s.bits[i];
   for (int length = 1; length <= kLongestContext; ++length) {
-    table.Pair(length, history)[s.bits[kLongestContext]] = 1;
+    dictionary.Pair(length, history) = s.bits[kLongestContext] ? kFollowerOne : 1;
     ++contexts;
   }
   PredictionRecord record;
@@ -240,31 +303,21 @@ double Lz78yEstimate(const NoiseBitString& s) {
     const unsigned bit = s.bits[i];
     std::uint64_t best = 0;
     for (int length = kLongestContext; length > 0; --length) {
-      std::uint32_t* pair = table.Pair(length, history);
+      CountPair& pair = dictionary.Pair(length, history);
       const std::uint64_t guess = PackedGuess(pair, length);
       best = std::max(best, guess);
       const bool room = contexts < kMaxContexts;
       contexts += guess == 0 && room;
-      pair[bit] += guess != 0 || room;
+      if (guess != 0 || room) pair += bit ? kFollowerOne : 1;
     }
     record.Add(best != 0 && (best & 1) == bit);
   }
-
-  // Four lengths side by side per pass over a stretch, for the same reason
-  // as the context models above.
-  constexpr std::size_t kStretch = 8192;
-  std::vector<std::uint64_t> best(kStretch);
-  for (std::size_t start = i; start < n; start += kStretch) {
-    const std::size_t end = std::min(n, start + kStretch);
-    std::fill(best.begin(), best.end(), 0);
-    CountStretch<16>(s, table, history, start, end, best.data());
-    CountStretch<12>(s, table, history, start, end, best.data());
-    CountStretch<8>(s, table, history, start, end, best.data());
-    CountStretch<4>(s, table, history, start, end, best.data());
-    for (std::size_t j = start; j < end; ++j) {
-      history = (history << 1) | s.bits[j - 1];
-      record.Add(best[j - start] != 0 && (best[j - start] & 1) == s.bits[j]);
-    }
+  for (; i < n; ++i) {
+    history = (history << 1) | s.bits[i - 1];
+    const unsigned bit = s.bits[i];
+    record.Add(FollowedGuess(dictionary, history) == static_cast<int>(bit));
+    dictionary.CountAll(history, bit ? kFollowerOne : 1,
+                        std::make_integer_sequence<int, kLongestContext>());
   }
   return PredictionEstimate(record.correct, static_cast<std::int64_t>(n - kLongestContext - 1),
                             record.longestRun, 2);

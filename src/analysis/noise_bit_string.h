@@ -24,6 +24,16 @@ struct NoiseBitString {
 
 NoiseBitString MakeNoiseBitString(const std::uint8_t* packed, std::size_t bitCount);
 
+// x with its bit order turned round: bit i goes to 63 - i.
+inline std::uint64_t ReverseBits(std::uint64_t x) {
+  x = ((x >> 1) & 0x5555555555555555u) | ((x & 0x5555555555555555u) << 1);
+  x = ((x >> 2) & 0x3333333333333333u) | ((x & 0x3333333333333333u) << 2);
+  x = ((x >> 4) & 0x0F0F0F0F0F0F0F0Fu) | ((x & 0x0F0F0F0F0F0F0F0Fu) << 4);
+  x = ((x >> 8) & 0x00FF00FF00FF00FFu) | ((x & 0x00FF00FF00FF00FFu) << 8);
+  x = ((x >> 16) & 0x0000FFFF0000FFFFu) | ((x & 0x0000FFFF0000FFFFu) << 16);
+  return (x >> 32) | (x << 32);
+}
+
 // Bits first .. first + 63, bit first in the least significant position;
 // bits past the end read as 0.
 inline std::uint64_t BitWindow(const NoiseBitString& s, std::size_t first) {
