@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace quorlix {
@@ -19,10 +20,20 @@ struct NoiseBitString {
   std::size_t count = 0;
   std::vector<std::uint64_t> words;
   std::vector<std::uint64_t> reversedWords;  // bit i at 63 - i % 64 of word i / 64
-  std::vector<std::uint8_t> bits;  // 0 or 1
+  std::unique_ptr<std::uint8_t[]> bits;  // 0 or 1, count of them
 };
 
 NoiseBitString MakeNoiseBitString(const std::uint8_t* packed, std::size_t bitCount);
+
+// The number of bits set in x, in the form compilers turn into one
+// instruction where the processor has one; std::popcount would otherwise
+// be a library call.
+inline int CountOnes(std::uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555u;
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((x * 0x0101010101010101u) >> 56);
+}
 
 // x with its bit order turned round: bit i goes to 63 - i.
 inline std::uint64_t ReverseBits(std::uint64_t x) {

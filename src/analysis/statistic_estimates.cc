@@ -1,7 +1,6 @@
 // Most Common Value, Collision and Markov estimates for binary samples: each
 // a count over the string and a closed form, so all three are word-wide.
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -25,16 +24,16 @@ PairCounts CountPairs(const NoiseBitString& s) {
                                                    : (std::uint64_t{1} << (pairs - first)) - 1;
     const std::uint64_t bit = s.words[first / 64] & mask;
     const std::uint64_t next = BitWindow(s, first + 1) & mask;
-    c.zeros += std::popcount(~bit & mask);
-    c.zeroZero += std::popcount(~bit & ~next & mask);
-    c.oneZero += std::popcount(bit & ~next);
+    c.zeros += CountOnes(~bit & mask);
+    c.zeroZero += CountOnes(~bit & ~next & mask);
+    c.oneZero += CountOnes(bit & ~next);
   }
   return c;
 }
 
-std::int64_t CountOnes(const NoiseBitString& s) {
+std::int64_t OnesIn(const NoiseBitString& s) {
   std::int64_t ones = 0;
-  for (const std::uint64_t word : s.words) ones += std::popcount(word);
+  for (const std::uint64_t word : s.words) ones += CountOnes(word);
   return ones;
 }
 
@@ -43,7 +42,7 @@ std::int64_t CountOnes(const NoiseBitString& s) {
 double MostCommonValueEstimate(const NoiseBitString& s) {
   if (s.count < 2) return -1;
   const double n = static_cast<double>(s.count);
-  const std::int64_t ones = CountOnes(s);
+  const std::int64_t ones = OnesIn(s);
   const double p = static_cast<double>(std::max(ones, static_cast<std::int64_t>(s.count) - ones)) / n;
   const double upper = std::min(1.0, p + kZAlpha * std::sqrt(p * (1.0 - p) / (n - 1.0)));
   return -std::log2(upper);

@@ -10,9 +10,11 @@
 // Only when two neighbours agree on all 64 bits is the full suffix array
 // built (SortSuffixes).
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "analysis/min_entropy_estimators.h"
@@ -37,6 +39,8 @@ struct RepeatCounts {
 // enclosing group's is `outer` is the group for every W in (outer, depth].
 class RepeatCounter {
  public:
+  RepeatCounter() { stack_.reserve(128); }
+
   void Add(std::uint32_t depth) {
     ++seen_;
     Close(depth);
@@ -70,7 +74,7 @@ class RepeatCounter {
     std::size_t first;
   };
 
-  void Close(std::uint32_t depth) {
+  inline void Close(std::uint32_t depth) {
     const std::size_t i = seen_;  // the entry just taken is the i-th
     std::size_t first = i - 1;
     while (depth < stack_.back().depth) {
@@ -94,23 +98,42 @@ class RepeatCounter {
   std::size_t seen_ = 0;
   std::size_t longest_ = 0;
   std::vector<Open> stack_{{0, 0}};
-  std::vector<std::int64_t> largestAtDepth_;
-  std::vector<std::int64_t> pairsFrom_;  // differences over W
+  // Sized for every length the sort by 64 bits can give; longer ones grow it.
+  std::vector<std::int64_t> largestAtDepth_ = std::vector<std::int64_t>(66, 1);
+  std::vector<std::int64_t> pairsFrom_ = std::vector<std::int64_t>(66, 0);  // differences over W
 };
 
 // Counts from sorting by the first 64 bits; false if two
 // neighbours agree on all 64 and both go on, so the order may be wrong.
-// Positions are spread into buckets by their top 16 bits; each bucket is
-// then sorted on its own with its windows at hand, and its neighbours
-// measured while they are.
+// Positions are spread by their first 8 bits into 256 runs, which a pass
+// writes to one after the other as it goes; each run is then spread by the
+// next 8 bits with its windows at hand, small enough to stay in the cache,
+// and each part of it sorted on its own and its neighbours measured while
+// they are.
+// Calls visit(i, first 8 bits of the suffix at i) for every i in order.
+template <typename Visit>
+void ForEachFirstByte(const NoiseBitString& s, Visit visit) {
+  for (std::size_t word = 0; word * 64 < s.count; ++word) {
+    const std::uint64_t high = s.reversedWords[word], low = s.reversedWords[word + 1];
+    const std::size_t end = std::min<std::size_t>(64, s.count - word * 64);
+    for (unsigned t = 0; t < end; ++t) {
+      visit(word * 64 + t, ((high << t) | ((low >> 1) >> (63 - t))) >> 56);
+    }
+  }
+}
+
 bool CountWithin64(const NoiseBitString& s, RepeatCounter& counter) {
   const std::size_t n = s.count;
-  std::vector<std::uint32_t> bucketStart((1 << 16) + 1, 0);
-  for (std::size_t i = 0; i < n; ++i) ++bucketStart[(OrderedWindow(s, i) >> 48) + 1];
-  for (std::size_t b = 1; b < bucketStart.size(); ++b) bucketStart[b] += bucketStart[b - 1];
-  std::vector<std::uint32_t> bucketed(n);
-  std::vector<std::uint32_t> next(bucketStart.begin(), bucketStart.end() - 1);
-  for (std::size_t i = 0; i < n; ++i) bucketed[next[OrderedWindow(s, i) >> 48]++] = static_cast<std::uint32_t>(i);
+  constexpr std::size_t kRuns = 256;
+  std::array<std::uint32_t, kRuns + 1> runStart{};
+  ForEachFirstByte(s, [&](std::size_t, std::uint64_t run) { ++runStart[run + 1]; });
+  for (std::size_t r = 1; r <= kRuns; ++r) runStart[r] += runStart[r - 1];
+  const std::unique_ptr<std::uint32_t[]> byFirstByte(new std::uint32_t[n]);
+  std::array<std::uint32_t, kRuns> next;
+  std::copy(runStart.begin(), runStart.end() - 1, next.begin());
+  ForEachFirstByte(s, [&](std::size_t i, std::uint64_t run) {
+    byFirstByte[next[run]++] = static_cast<std::uint32_t>(i);
+  });
 
   struct Suffix {
     std::uint64_t window;
@@ -121,23 +144,33 @@ bool CountWithin64(const NoiseBitString& s, RepeatCounter& counter) {
   const auto before = [](const Suffix& a, const Suffix& b) {
     return a.window != b.window ? a.window < b.window : a.first > b.first;
   };
-  std::vector<Suffix> bucket;
+  std::vector<Suffix> run, sorted;
   Suffix previous{0, 0};
-  for (std::size_t b = 0; b + 1 < bucketStart.size(); ++b) {
-    bucket.clear();
-    for (std::size_t k = bucketStart[b]; k < bucketStart[b + 1]; ++k)
-      bucket.push_back({OrderedWindow(s, bucketed[k]), bucketed[k]});
-    std::sort(bucket.begin(), bucket.end(), before);
-    for (std::size_t k = 0; k < bucket.size(); ++k) {
-      const std::size_t rank = bucketStart[b] + k;
-      const Suffix& current = bucket[k];
-      if (rank > 0) {
+  bool first = true;
+  for (std::size_t r = 0; r < kRuns; ++r) {
+    run.clear();
+    for (std::size_t k = runStart[r]; k < runStart[r + 1]; ++k) {
+      run.push_back({OrderedWindow(s, byFirstByte[k]), byFirstByte[k]});
+    }
+    std::array<std::uint32_t, kRuns + 1> partStart{};
+    for (const Suffix& suffix : run) ++partStart[((suffix.window >> 48) & 0xFF) + 1];
+    for (std::size_t p = 1; p <= kRuns; ++p) partStart[p] += partStart[p - 1];
+    sorted.resize(run.size());
+    std::copy(partStart.begin(), partStart.end() - 1, next.begin());
+    for (const Suffix& suffix : run) sorted[next[(suffix.window >> 48) & 0xFF]++] = suffix;
+    for (std::size_t p = 0; p < kRuns; ++p) {
+      std::sort(sorted.begin() + partStart[p], sorted.begin() + partStart[p + 1], before);
+    }
+    for (const Suffix& current : sorted) {
+      if (!first) {
         const std::size_t shorter = n - std::max(previous.first, current.first);
         if (previous.window == current.window && shorter > 64) return false;
-        const auto agree = static_cast<std::size_t>(std::countl_zero(previous.window ^ current.window));
+        const auto agree =
+              static_cast<std::size_t>(std::countl_zero(previous.window ^ current.window));
         counter.Add(static_cast<std::uint32_t>(std::min(agree, shorter)));
       }
       previous = current;
+      first = false;
     }
   }
   return true;

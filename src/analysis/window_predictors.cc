@@ -4,7 +4,6 @@
 // followed predictor did (PredictionEstimate).
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -73,16 +72,24 @@ double LagEstimate(const NoiseBitString& s) {
 
   std::array<std::uint64_t, kLags> matchWords{};
   std::array<std::size_t, kLags> closeLags{};
+  // Blocks start at a whole word (kLags is a multiple of 64), so the bits
+  // d + 1 places back are two words shifted together.
+  static_assert(kLags == 128);
   for (std::size_t start = firstBlock; start < n; start += 64) {
     const std::size_t length = std::min<std::size_t>(64, n - start);
     const std::uint64_t mask = length == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << length) - 1;
-    const std::uint64_t here = BitWindow(s, start);
+    const std::uint64_t here = s.words[start / 64];
+    const std::uint64_t back1 = s.words[start / 64 - 1], back2 = s.words[start / 64 - 2];
+    for (unsigned k = 1; k < 64; ++k) matchWords[k - 1] = (back1 >> (64 - k)) | (here << k);
+    matchWords[63] = back1;
+    for (unsigned k = 65; k < 128; ++k) matchWords[k - 1] = (back2 >> (128 - k)) | (back1 << (k - 64));
+    matchWords[127] = back2;
     const std::int64_t best = scores[leader];
     std::size_t closeCount = 0;
     for (std::size_t d = 0; d < kLags; ++d) {
-      matchWords[d] = ~(here ^ BitWindow(s, start - d - 1)) & mask;
+      matchWords[d] = ~(here ^ matchWords[d]) & mask;
       if (scores[d] >= best - 65) closeLags[closeCount++] = d;
-      else scores[d] += std::popcount(matchWords[d]);
+      else scores[d] += CountOnes(matchWords[d]);
     }
     for (std::size_t t = 0; t < length; ++t) {
       record.Add((matchWords[leader] >> t) & 1);
