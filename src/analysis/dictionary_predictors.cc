@@ -353,16 +353,39 @@ struct Dictionary {
     pair += pair != 0 ? follower : 0;
   }
 
-  // The follower in every seen context of kFirst + 1 bits or more.
-  template <int kFirst, int... kLengths>
-  void CountFrom(std::uint32_t history, CountPair follower, std::integer_sequence<int, kLengths...>) {
-    (Count<kFirst + kLengths + 1>(history, follower), ...);
+  // Where every context of a length is in the dictionary, the follower is
+  // counted without looking.
+  template <int kLength>
+  void CountSeen(std::uint32_t history, CountPair follower) {
+    constexpr std::uint32_t kMask = (1u << kLength) - 1;
+    pairs[(std::size_t{1} << kLength) - 2 + (history & kMask)] += follower;
   }
 
-  template <int kFirst>
+  // The follower in every seen context of kFirst + 1 bits or more, those of
+  // up to kAllSeen bits all being in the dictionary.
+  template <int kFirst, int kAllSeen, int... kLengths>
+  void CountFrom(std::uint32_t history, CountPair follower, std::integer_sequence<int, kLengths...>) {
+    const auto count = [&]<int kLength>() {
+      if constexpr (kLength <= kAllSeen) {
+        CountSeen<kLength>(history, follower);
+      } else {
+        Count<kLength>(history, follower);
+      }
+    };
+    (count.template operator()<kFirst + kLengths + 1>(), ...);
+  }
+
+  template <int kFirst, int kAllSeen = 0>
   void CountFrom(std::uint32_t history, CountPair follower) {
-    CountFrom<kFirst>(history, follower,
-                      std::make_integer_sequence<int, kLongestContext - kFirst>());
+    CountFrom<kFirst, kAllSeen>(history, follower,
+                                std::make_integer_sequence<int, kLongestContext - kFirst>());
+  }
+
+  bool AllSeen(int length) {
+    for (std::size_t context = 0; context < std::size_t{1} << length; ++context) {
+      if (Pair(length, static_cast<std::uint32_t>(context)) == 0) return false;
+    }
+    return true;
   }
 };
 
@@ -509,23 +532,35 @@ double Lz78yEstimate(const NoiseBitString& s) {
     }
   };
   stepBits(std::min(n, (i + 63) / 64 * 64));
-  for (; i < n;) {
-    const std::size_t word = i / 64;
-    const std::size_t end = std::min(n, i + 64);
-    const std::uint64_t valid =
-          end - i == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (end - i)) - 1;
-    std::uint64_t guesses;
-    if (!GuessesFromTheLastBit(dictionary, s, i, valid, guesses)) {
-      stepBits(end);
-      continue;
+  // The dictionary no longer changes: on noise every context of up to 12
+  // bits is in it by now.
+  const auto byBlocks = [&]<int kAllSeen>() {
+    for (; i < n;) {
+      const std::size_t word = i / 64;
+      const std::size_t end = std::min(n, i + 64);
+      const std::uint64_t valid =
+            end - i == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (end - i)) - 1;
+      std::uint64_t guesses;
+      if (!GuessesFromTheLastBit(dictionary, s, i, valid, guesses)) {
+        stepBits(end);
+        continue;
+      }
+      record.AddWord(~(guesses ^ s.words[word]), static_cast<unsigned>(end - i));
+      CountShortContexts(dictionary, s, word, valid);
+      for (; i < end; ++i) {
+        history = (history << 1) | s.bits[i - 1];
+        dictionary.CountFrom<kShortContext, kAllSeen>(history, s.bits[i] ? kFollowerOne : 1);
+      }
     }
-    const std::uint64_t right = ~(guesses ^ s.words[word]);
-    CountShortContexts(dictionary, s, word, valid);
-    for (unsigned t = 0; i < end; ++i, ++t) {
-      history = (history << 1) | s.bits[i - 1];
-      record.Add((right >> t) & 1);
-      dictionary.CountFrom<kShortContext>(history, s.bits[i] ? kFollowerOne : 1);
-    }
+  };
+  bool allSeen = true;
+  for (int length = kShortContext + 1; length <= 12 && allSeen; ++length) {
+    allSeen = dictionary.AllSeen(length);
+  }
+  if (allSeen) {
+    byBlocks.template operator()<12>();
+  } else {
+    byBlocks.template operator()<0>();
   }
   return PredictionEstimate(record.correct, static_cast<std::int64_t>(n - kLongestContext - 1),
                             record.longestRun, 2);

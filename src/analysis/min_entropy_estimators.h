@@ -6,6 +6,7 @@
 #define QUORLIX_ANALYSIS_MIN_ENTROPY_ESTIMATORS_H_
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 #include "analysis/noise_bit_string.h"
@@ -41,6 +42,24 @@ struct PredictionRecord {
     correct += right;
     run = right ? run + 1 : 0;
     longestRun = std::max(longestRun, run);
+  }
+
+  // The guesses of bits 0 to length - 1 of right at once, bit 0 first.
+  void AddWord(std::uint64_t right, unsigned length) {
+    const std::uint64_t all = length == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << length) - 1;
+    right &= all;
+    correct += CountOnes(right);
+    if (right == all) {
+      run += length;
+      longestRun = std::max(longestRun, run);
+      return;
+    }
+    longestRun = std::max(longestRun, run + std::countr_one(right));
+    // The longest run inside the word: each step shortens every run by one.
+    std::int64_t inside = 0;
+    for (std::uint64_t x = right; x != 0; x &= x >> 1) ++inside;
+    longestRun = std::max(longestRun, inside);
+    run = std::countl_one(right << (64 - length));
   }
 };
 

@@ -39,16 +39,21 @@ struct RepeatCounts {
 // enclosing group's is `outer` is the group for every W in (outer, depth].
 class RepeatCounter {
  public:
-  RepeatCounter() { stack_.reserve(128); }
-
   void Add(std::uint32_t depth) {
-    ++seen_;
-    Close(depth);
+    const std::size_t i = ++seen_;  // the entry just taken is the i-th
+    // Nearly always the length only goes up or stays, which opens at most
+    // one group; the groups a drop closes are counted out of line.
+    if (depth < stack_[top_].depth) {
+      Close(depth, i);
+    } else if (depth > stack_[top_].depth) {
+      Open(depth, i - 1);
+    }
+    if (depth > longest_) longest_ = depth;
   }
 
   RepeatCounts Finish() {
     ++seen_;
-    Close(0);
+    Close(0, seen_);
     RepeatCounts r;
     r.longest = longest_;
     r.mostCommon.assign(longest_ + 2, 1);
@@ -69,19 +74,25 @@ class RepeatCounter {
   }
 
  private:
-  struct Open {
+  struct Group {
     std::uint32_t depth;
     std::size_t first;
   };
 
-  inline void Close(std::uint32_t depth) {
-    const std::size_t i = seen_;  // the entry just taken is the i-th
+  void Open(std::uint32_t depth, std::size_t first) {
+    if (++top_ == stack_.size()) stack_.emplace_back();
+    stack_[top_] = {depth, first};
+  }
+
+  // Closes every group deeper than depth at the i-th entry; the group the
+  // entry then belongs to starts where the outermost closed one did, and is
+  // opened when depth is above the enclosing one's.
+  void Close(std::uint32_t depth, std::size_t i) {
     std::size_t first = i - 1;
-    while (depth < stack_.back().depth) {
-      const Open group = stack_.back();
-      stack_.pop_back();
+    while (depth < stack_[top_].depth) {
+      const Group group = stack_[top_--];
       const auto size = static_cast<std::int64_t>(i - group.first);
-      const std::uint32_t outer = std::max(depth, stack_.back().depth);
+      const std::uint32_t outer = std::max(depth, stack_[top_].depth);
       if (group.depth + 2 > largestAtDepth_.size()) {
         largestAtDepth_.resize(group.depth + 2, 1);
         pairsFrom_.resize(group.depth + 2, 0);
@@ -91,25 +102,18 @@ class RepeatCounter {
       pairsFrom_[group.depth + 1] -= size * (size - 1) / 2;
       first = group.first;
     }
-    if (depth > stack_.back().depth) stack_.push_back({depth, first});
-    longest_ = std::max<std::size_t>(longest_, depth);
+    if (depth > stack_[top_].depth) Open(depth, first);
   }
 
   std::size_t seen_ = 0;
-  std::size_t longest_ = 0;
-  std::vector<Open> stack_{{0, 0}};
+  std::uint32_t longest_ = 0;
+  std::vector<Group> stack_ = std::vector<Group>(128, Group{0, 0});
+  std::size_t top_ = 0;  // stack_[0] is the whole string, depth 0
   // Sized for every length the sort by 64 bits can give; longer ones grow it.
   std::vector<std::int64_t> largestAtDepth_ = std::vector<std::int64_t>(66, 1);
   std::vector<std::int64_t> pairsFrom_ = std::vector<std::int64_t>(66, 0);  // differences over W
 };
 
-// Counts from sorting by the first 64 bits; false if two
-// neighbours agree on all 64 and both go on, so the order may be wrong.
-// Positions are spread by their first 8 bits into 256 runs, which a pass
-// writes to one after the other as it goes; each run is then spread by the
-// next 8 bits with its windows at hand, small enough to stay in the cache,
-// and each part of it sorted on its own and its neighbours measured while
-// they are.
 // Calls visit(i, first 8 bits of the suffix at i) for every i in order.
 template <typename Visit>
 void ForEachFirstByte(const NoiseBitString& s, Visit visit) {
