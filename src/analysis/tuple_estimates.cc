@@ -5,8 +5,9 @@
 // out of one pass over the common-prefix lengths of sorted neighbours.
 //
 // Noise rarely repeats itself over 64 bits or more, so suffixes are first
-// sorted by their first 64 bits alone, as integers (a radix pass on the top
-// 16 bits, then each bucket); that order is exact for every length up to 64.
+// sorted by their first 64 bits alone, as integers (radix passes on the top
+// 24 bits, then the few that still agree); that order is exact for every
+// length up to 64.
 // Only when two neighbours agree on all 64 bits is the full suffix array
 // built (SortSuffixes).
 #include <algorithm>
@@ -126,6 +127,12 @@ void ForEachFirstByte(const NoiseBitString& s, Visit visit) {
   }
 }
 
+// Counts from sorting by the first 64 bits; false if two neighbours agree on
+// all 64 and both go on, so the order may be wrong. Positions are spread by
+// their first 8 bits into 256 runs, which a pass writes to one after the
+// other as it goes; each run, small enough to stay in the cache with its
+// windows at hand, is then spread by its next 16 bits, and the few that
+// still agree are sorted whole. Neighbours are measured as they come.
 bool CountWithin64(const NoiseBitString& s, RepeatCounter& counter) {
   const std::size_t n = s.count;
   constexpr std::size_t kRuns = 256;
@@ -148,6 +155,15 @@ bool CountWithin64(const NoiseBitString& s, RepeatCounter& counter) {
   const auto before = [](const Suffix& a, const Suffix& b) {
     return a.window != b.window ? a.window < b.window : a.first > b.first;
   };
+  // Spreads from into to by the 8 bits of the windows from bit shift up,
+  // keeping the order of from among equals.
+  const auto spread = [](const std::vector<Suffix>& from, std::vector<Suffix>& to, unsigned shift) {
+    std::array<std::uint32_t, kRuns + 1> start{};
+    for (const Suffix& suffix : from) ++start[((suffix.window >> shift) & 0xFF) + 1];
+    for (std::size_t b = 1; b <= kRuns; ++b) start[b] += start[b - 1];
+    to.resize(from.size());
+    for (const Suffix& suffix : from) to[start[(suffix.window >> shift) & 0xFF]++] = suffix;
+  };
   std::vector<Suffix> run, sorted;
   Suffix previous{0, 0};
   bool first = true;
@@ -156,16 +172,19 @@ bool CountWithin64(const NoiseBitString& s, RepeatCounter& counter) {
     for (std::size_t k = runStart[r]; k < runStart[r + 1]; ++k) {
       run.push_back({OrderedWindow(s, byFirstByte[k]), byFirstByte[k]});
     }
-    std::array<std::uint32_t, kRuns + 1> partStart{};
-    for (const Suffix& suffix : run) ++partStart[((suffix.window >> 48) & 0xFF) + 1];
-    for (std::size_t p = 1; p <= kRuns; ++p) partStart[p] += partStart[p - 1];
-    sorted.resize(run.size());
-    std::copy(partStart.begin(), partStart.end() - 1, next.begin());
-    for (const Suffix& suffix : run) sorted[next[(suffix.window >> 48) & 0xFF]++] = suffix;
-    for (std::size_t p = 0; p < kRuns; ++p) {
-      std::sort(sorted.begin() + partStart[p], sorted.begin() + partStart[p + 1], before);
+    // By the next 16 bits, 8 at a time from the lower (each pass keeps the
+    // order of the one before among equals); after that, suffixes that
+    // still agree on their first 24 bits are few, and are sorted whole.
+    spread(run, sorted, 40);
+    spread(sorted, run, 48);
+    for (std::size_t k = 0; k < run.size();) {
+      std::size_t same = k + 1;
+      while (same < run.size() && (run[same].window >> 40) == (run[k].window >> 40)) ++same;
+      if (same - k > 1) std::sort(run.begin() + static_cast<std::ptrdiff_t>(k),
+                                  run.begin() + static_cast<std::ptrdiff_t>(same), before);
+      k = same;
     }
-    for (const Suffix& current : sorted) {
+    for (const Suffix& current : run) {
       if (!first) {
         const std::size_t shorter = n - std::max(previous.first, current.first);
         if (previous.window == current.window && shorter > 64) return false;
