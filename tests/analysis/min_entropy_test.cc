@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -196,6 +197,123 @@ TEST(MinEntropyTest, TupleEstimatesAgreeWithCountingEverySubstring) {
     const TupleEstimates counted = CountedTupleEstimates(string);
     EXPECT_NEAR(ours.tTuple, counted.tTuple, 1e-12);
     EXPECT_NEAR(ours.longestRepeatedSubstring, counted.longestRepeatedSubstring, 1e-12);
+  }
+}
+
+
+// The three predictors whose work is done a block of bits at a time, each
+// worked out here plainly, one bit and one model at a time, as the
+// reference tool goes. Binary contexts are table indices, most recent bit
+// lowest; the scoreboard gives the lead to the latest model to reach the
+// best score.
+struct PlainScoreboard {
+  std::vector<std::int64_t> scores;
+  std::size_t leader = 0;
+  explicit PlainScoreboard(std::size_t models) : scores(models, 0) {}
+  void Score(std::size_t model) {
+    if (++scores[model] >= scores[leader]) leader = model;
+  }
+};
+
+double PlainMultiMmc(const std::vector<int>& b) {
+  const std::size_t n = b.size();
+  if (n < 18) return -1;
+  std::vector<std::vector<std::uint32_t>> pairs(17);
+  std::uint32_t entries16 = 0;
+  for (std::size_t m = 1; m <= 16; ++m) pairs[m].assign(std::size_t{2} << m, 0);
+  const auto context = [&](std::size_t m, std::size_t end) {  // bits end - m .. end - 1
+    std::uint32_t c = 0;
+    for (std::size_t k = end - m; k < end; ++k) c = (c << 1) | static_cast<std::uint32_t>(b[k]);
+    return c;
+  };
+  for (std::size_t m = 1; m <= 16; ++m) pairs[m][2 * context(m, m) + static_cast<std::size_t>(b[m])] = 1;
+  entries16 = 1;
+  PlainScoreboard board(16);
+  PredictionRecord record;
+  for (std::size_t i = 2; i < n; ++i) {
+    std::vector<int> guess(17, -1);
+    for (std::size_t m = 1; m <= 16 && m + 1 <= i; ++m) {
+      std::uint32_t* pair = &pairs[m][2 * context(m, i)];
+      if (pair[0] + pair[1] != 0) guess[m] = pair[1] >= pair[0];
+      const auto bit = static_cast<std::size_t>(b[i]);
+      if (m < 16) ++pair[bit];
+      else if (pair[bit] != 0) ++pair[bit];
+      else if (entries16 < 100000) pair[bit] = 1, ++entries16;
+    }
+    if (guess[board.leader + 1] >= 0) record.Add(guess[board.leader + 1] == b[i]);
+    for (std::size_t m = 1; m <= 16; ++m)
+      if (guess[m] == b[i]) board.Score(m - 1);
+  }
+  return PredictionEstimate(record.correct, static_cast<std::int64_t>(n - 2), record.longestRun, 2);
+}
+
+double PlainLz78y(const std::vector<int>& b) {
+  const std::size_t n = b.size();
+  if (n < 19) return -1;
+  std::vector<std::vector<std::uint32_t>> pairs(17);
+  for (std::size_t m = 1; m <= 16; ++m) pairs[m].assign(std::size_t{2} << m, 0);
+  std::uint32_t contexts = 0;
+  PredictionRecord record;
+  for (std::size_t i = 16; i < n; ++i) {
+    std::uint32_t bestCount = 0;
+    int guess = -1;
+    for (std::size_t m = 16; m >= 1; --m) {
+      std::uint32_t c = 0;
+      for (std::size_t k = i - m; k < i; ++k) c = (c << 1) | static_cast<std::uint32_t>(b[k]);
+      std::uint32_t* pair = &pairs[m][2 * c];
+      const std::uint32_t count = std::max(pair[0], pair[1]);
+      if (count > bestCount) bestCount = count, guess = pair[1] >= pair[0];
+      if (count != 0) ++pair[b[i]];
+      else if (contexts < 65536) ++contexts, ++pair[b[i]];
+    }
+    if (i > 16) record.Add(guess == b[i]);
+  }
+  return PredictionEstimate(record.correct, static_cast<std::int64_t>(n - 17), record.longestRun, 2);
+}
+
+double PlainLag(const std::vector<int>& b) {
+  const std::size_t n = b.size();
+  if (n < 2) return -1;
+  PlainScoreboard board(128);
+  PredictionRecord record;
+  for (std::size_t i = 1; i < n; ++i) {
+    record.Add(b[i - board.leader - 1] == b[i]);
+    for (std::size_t d = 0; d < 128 && d < i; ++d)
+      if (b[i - d - 1] == b[i]) board.Score(d);
+  }
+  return PredictionEstimate(record.correct, static_cast<std::int64_t>(n - 1), record.longestRun, 2);
+}
+
+// Bit for bit the same, on lengths that end inside a block and a word. The
+// biased string's right guesses, not its runs, set its estimates, so a
+// guess gained or lost shows; the repeated block is guessed right for long
+// runs, which set its estimates.
+TEST(MinEntropyTest, BlockwisePredictorsAgreeWithPlainOnes) {
+  const Bytes random = testing::RandomBytes(32000, 20);
+  const Bytes biased = ReadData("biased-0.6.bits"), sticky = ReadData("sticky-0.7.bits");
+  struct Case {
+    const char* name;
+    std::size_t bits;
+    std::function<int(std::size_t)> bit;
+  } cases[] = {
+      {"random", 250001, [&](std::size_t i) { return (random[i / 8] >> (i % 8)) & 1; }},
+      {"biased", 250001, [&](std::size_t i) { return (biased[i / 8] >> (i % 8)) & 1; }},
+      {"sticky", 99999, [&](std::size_t i) { return (sticky[i / 8] >> (i % 8)) & 1; }},
+      {"a 1,000-bit block repeated", 30017,
+       [&](std::size_t i) { return (random[(i % 1000) / 8] >> (i % 1000 % 8)) & 1; }},
+      {"zeros", 5003, [](std::size_t) { return 0; }},
+      {"shortest", 19, [&](std::size_t i) { return (random[i / 8] >> (i % 8)) & 1; }},
+      {"one bit more than a word", 65, [&](std::size_t i) { return (random[i / 8] >> (i % 8)) & 1; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<int> bits(c.bits);
+    for (std::size_t i = 0; i < c.bits; ++i) bits[i] = c.bit(i);
+    const Bytes packed = PackBits(bits);
+    const NoiseBitString s = MakeNoiseBitString(packed.data(), bits.size());
+    EXPECT_EQ(MultiMarkovModelWithCountingEstimate(s), PlainMultiMmc(bits));
+    EXPECT_EQ(Lz78yEstimate(s), PlainLz78y(bits));
+    EXPECT_EQ(LagEstimate(s), PlainLag(bits));
   }
 }
 
