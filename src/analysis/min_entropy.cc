@@ -24,13 +24,13 @@ constexpr Job kJobs[] = {
       [](const NoiseBitString& s, MinEntropyEstimates& e) {
         e.multiMarkovModelWithCounting = MultiMarkovModelWithCountingEstimate(s);
       },
+      [](const NoiseBitString& s, MinEntropyEstimates& e) { e.lag = LagEstimate(s); },
       [](const NoiseBitString& s, MinEntropyEstimates& e) {
         const TupleEstimates tuples = EstimateFromTuples(s);
         e.tTuple = tuples.tTuple;
         e.longestRepeatedSubstring = tuples.longestRepeatedSubstring;
       },
       [](const NoiseBitString& s, MinEntropyEstimates& e) { e.lz78y = Lz78yEstimate(s); },
-      [](const NoiseBitString& s, MinEntropyEstimates& e) { e.lag = LagEstimate(s); },
       [](const NoiseBitString& s, MinEntropyEstimates& e) {
         e.multiMostCommonInWindow = MultiMostCommonInWindowEstimate(s);
       },
