@@ -10,12 +10,14 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/run_checks.h"
 #include "support/sanitized_build.h"
@@ -169,6 +171,66 @@ void WaitUntilStruck(pid_t pid, Fault fault) {
   }
 }
 
+struct FaultCase {
+  Route route;
+  Fault fault;
+  bool midRun;
+  const char* text;
+  seconds bound;
+};
+
+// One fault case from the server's start to the folder's check, as the
+// failures it saw; a skip reason when its server cannot run here.
+struct FaultOutcome {
+  std::string skipReason;
+  std::vector<std::string> failures;
+};
+
+FaultOutcome RunFaultCase(const FaultCase& c) {
+  FaultOutcome outcome;
+  const auto expect = [&](bool holds, const std::string& what) {
+    if (!holds) outcome.failures.push_back(what);
+  };
+  SoundServer server(c.route.server, 48000, ServerInput::kNoise);
+  if (!server.skipReason().empty()) {
+    outcome.skipReason = server.skipReason();
+    return outcome;
+  }
+  if (!server.error().empty()) {
+    outcome.failures.push_back(server.error());
+    return outcome;
+  }
+  ConfiguredDevice device(c.route.asoundrc);
+  TempDir folder;
+  WriteTextFile(folder.path + "/already-here", "kept");
+  const FolderContents before = Snapshot(folder.path);
+  const pid_t target = c.route.pulse ? server.pulsePid() : server.pipewirePid();
+  const int signalNumber = c.fault == Fault::kKilled ? SIGKILL : SIGSTOP;
+  Clock::time_point struck;
+  WatchedInvocation invocation = Through(server, device, {folder.path, "1", "1", "30"});
+  if (c.midRun) {
+    // Half a second into the capture, once samples flow.
+    invocation.hookWhenOutputHas = "\t1 \r";
+    invocation.hook = [&](pid_t) {
+      std::this_thread::sleep_for(milliseconds(500));
+      kill(target, signalNumber);
+      struck = Clock::now();
+    };
+  } else {
+    kill(target, signalNumber);
+    WaitUntilStruck(target, c.fault);
+    struck = Clock::now();
+  }
+  const WatchedResult result = RunWatched(invocation);
+  const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - struck);
+  expect(result.hookRan == c.midRun, "the hook ran: " + std::to_string(result.hookRan));
+  const ::testing::AssertionResult oneText = FailedWithOneText(result.tool, RegexQuoted(c.text));
+  expect(static_cast<bool>(oneText), oneText.message());
+  expect(Snapshot(folder.path) == before, "the folder changed");
+  expect(took < c.bound, "took " + std::to_string(took.count()) + " ms");
+  return outcome;
+}
+
 TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
   // The server is the process the plugin talks to. The PipeWire plugin
   // opens without waiting on the daemon and, once the daemon is gone,
@@ -177,13 +239,7 @@ TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
   // one, which the bounded open and release must cut short. The bounds leave
   // room for a loaded machine but not for libpulse's 30 s reply timeout.
   const char* const kNoDevice = "Unable to create DirectSoundCapture8 interface";
-  const struct {
-    Route route;
-    Fault fault;
-    bool midRun;
-    const char* text;
-    seconds bound;
-  } cases[] = {
+  const FaultCase cases[] = {
       {kPipeWire, Fault::kKilled, true, "Capture timed out", seconds(20)},
       {kPipeWirePulse, Fault::kKilled, true, "Capture failed", seconds(5)},
       {kPulseAudio, Fault::kKilled, true, "Capture failed", seconds(5)},
@@ -197,41 +253,28 @@ TEST(SoundServer, ThatDiesOrFreezesEndsTheRunOnTime) {
       {kPipeWirePulse, Fault::kFrozen, false, kNoDevice, seconds(20)},
       {kPulseAudio, Fault::kFrozen, false, kNoDevice, seconds(20)},
   };
-  for (const auto& c : cases) {
-    if (LeftToTheReleaseBuild(c.route)) continue;
-    SCOPED_TRACE(std::string(c.route.name) +
-                 (c.fault == Fault::kKilled ? ", killed" : ", frozen") +
+  constexpr std::size_t kCases = std::size(cases);
+  // Most cases wait out a ten-second bound, so a few run at once, each with
+  // its own server, folder and HOME; each keeps its outcome for the checks
+  // below.
+  constexpr std::size_t kAtOnce = 4;
+  FaultOutcome outcomes[kCases];
+  std::atomic<std::size_t> nextCase{0};
+  std::vector<std::thread> workers;
+  for (std::size_t w = 0; w < kAtOnce; ++w) {
+    workers.emplace_back([&] {
+      for (std::size_t i; (i = nextCase++) < kCases;) {
+        if (!LeftToTheReleaseBuild(cases[i].route)) outcomes[i] = RunFaultCase(cases[i]);
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  for (std::size_t i = 0; i < kCases; ++i) {
+    const FaultCase& c = cases[i];
+    SCOPED_TRACE(std::string(c.route.name) + (c.fault == Fault::kKilled ? ", killed" : ", frozen") +
                  (c.midRun ? " mid-run" : " before the run"));
-    SoundServer server(c.route.server, 48000, ServerInput::kNoise);
-    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
-    ASSERT_EQ(server.error(), "");
-    ConfiguredDevice device(c.route.asoundrc);
-    TempDir folder;
-    WriteTextFile(folder.path + "/already-here", "kept");
-    const FolderContents before = Snapshot(folder.path);
-    const pid_t target = c.route.pulse ? server.pulsePid() : server.pipewirePid();
-    const int signalNumber = c.fault == Fault::kKilled ? SIGKILL : SIGSTOP;
-    Clock::time_point struck;
-    WatchedInvocation invocation = Through(server, device, {folder.path, "1", "1", "30"});
-    if (c.midRun) {
-      // Half a second into the capture, once samples flow.
-      invocation.hookWhenOutputHas = "\t1 \r";
-      invocation.hook = [&](pid_t) {
-        std::this_thread::sleep_for(milliseconds(500));
-        kill(target, signalNumber);
-        struck = Clock::now();
-      };
-    } else {
-      kill(target, signalNumber);
-      WaitUntilStruck(target, c.fault);
-      struck = Clock::now();
-    }
-    const WatchedResult result = RunWatched(invocation);
-    const auto took = Clock::now() - struck;
-    EXPECT_EQ(result.hookRan, c.midRun);
-    EXPECT_TRUE(FailedWithOneText(result.tool, RegexQuoted(c.text)));
-    EXPECT_EQ(Snapshot(folder.path), before);
-    EXPECT_LT(took, c.bound) << std::chrono::duration_cast<milliseconds>(took).count() << " ms";
+    if (!outcomes[i].skipReason.empty()) GTEST_SKIP() << outcomes[i].skipReason;
+    for (const std::string& failure : outcomes[i].failures) ADD_FAILURE() << failure;
   }
 }
 
