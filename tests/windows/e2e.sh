@@ -567,28 +567,27 @@ pulse_client setpriv --pdeathsig KILL pw-loopback -n quorlix-second \
   </dev/null >/dev/null 2>&1 &
 loopback_pid=$!
 perl -e 'print "\x01\x01\x01\x00" x (44100 * 30)' >"$work/second.raw"
-within_10_s() {  # COMMAND...: polls COMMAND until it succeeds, at most 10 s
-  local tries
-  for tries in $(seq 100); do
-    "$@" && return 0
+within_20_s() {  # COMMAND...: polls COMMAND until it succeeds, for at most 20 s
+  local end=$((SECONDS + 20))
+  until "$@"; do
+    ((SECONDS < end)) || return 1
     sleep 0.1
   done
-  return 1
 }
 # A player started before its sink exists would play into another one.
 second_sink_exists() { pulse_client pactl list short sinks | grep -q quorlix-second-sink; }
-check "second loopback made" within_10_s second_sink_exists
+check "second loopback made" within_20_s second_sink_exists
 pulse_client pacat --playback --raw --format=s16le --rate=44100 --channels=2 \
   -d quorlix-second-sink "$work/second.raw" </dev/null >/dev/null 2>&1 &
 second_player_pid=$!
 play "$work/alternating.raw"
 second_source_has_samples() {
   local bytes
-  bytes=$(pulse_client timeout 1 parec --raw --format=s16le --rate=44100 --channels=2 \
+  bytes=$(pulse_client timeout 5 parec --raw --format=s16le --rate=44100 --channels=2 \
     --device=quorlix-second-source 2>/dev/null | head -c 17640 | od -An -v -tx1) || true
   [[ $bytes =~ [1-9a-f] ]]
 }
-check "second source has samples" within_10_s second_source_has_samples
+check "second source has samples" within_20_s second_source_has_samples
 run_probe --list
 check "list: exit status" equal "$status" 0
 check "list: first input" grep -qzP '(^|\n)[ *] \{[0-9A-F-]{36}\}\r\n      QUORLIX test noise\r\n' "$work/out"
