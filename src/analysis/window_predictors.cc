@@ -91,11 +91,19 @@ double LagEstimate(const NoiseBitString& s) {
       if (scores[d] >= best - 65) closeLags[closeCount++] = d;
       else scores[d] += CountOnes(matchWords[d]);
     }
+    // The matches are as unpredictable as the bits, so the rule is applied
+    // without branching on them, the leader's score kept at hand.
+    std::int64_t leaderScore = scores[leader];
     for (std::size_t t = 0; t < length; ++t) {
       record.Add((matchWords[leader] >> t) & 1);
       for (std::size_t c = 0; c < closeCount; ++c) {
         const std::size_t d = closeLags[c];
-        if (((matchWords[d] >> t) & 1) && ++scores[d] >= scores[leader]) leader = d;
+        const auto match = static_cast<std::int64_t>((matchWords[d] >> t) & 1);
+        const std::int64_t score = scores[d] + match;
+        scores[d] = score;
+        const bool lead = match != 0 && score >= leaderScore;
+        leader = lead ? d : leader;
+        leaderScore = lead ? score : leaderScore;
       }
     }
   }
