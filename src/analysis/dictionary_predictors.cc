@@ -309,12 +309,20 @@ double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
       if (scores[d] >= best - 65) close[closeCount++] = d;
       else scores[d] += CountOnes(right[d]);
     }
+    // Right guesses are as unpredictable as the bits, so the rule is
+    // applied without branching on them, the leader's score kept at hand.
+    std::int64_t leaderScore = scores[leader];
     for (std::size_t i = first; i < end; ++i) {
       const unsigned t = i % 64;
       if ((block.guessed[leader] >> t) & 1) record.Add((right[leader] >> t) & 1);
       for (std::size_t c = 0; c < closeCount; ++c) {
         const std::size_t d = close[c];
-        if (((right[d] >> t) & 1) && ++scores[d] >= scores[leader]) leader = d;
+        const auto isRight = static_cast<std::int64_t>((right[d] >> t) & 1);
+        const std::int64_t score = scores[d] + isRight;
+        scores[d] = score;
+        const bool lead = isRight != 0 && score >= leaderScore;
+        leader = lead ? d : leader;
+        leaderScore = lead ? score : leaderScore;
       }
     }
   }
