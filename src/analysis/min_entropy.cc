@@ -24,7 +24,6 @@ constexpr Job kJobs[] = {
       [](const NoiseBitString& s, MinEntropyEstimates& e) {
         e.multiMarkovModelWithCounting = MultiMarkovModelWithCountingEstimate(s);
       },
-      [](const NoiseBitString& s, MinEntropyEstimates& e) { e.lag = LagEstimate(s); },
       [](const NoiseBitString& s, MinEntropyEstimates& e) {
         const TupleEstimates tuples = EstimateFromTuples(s);
         e.tTuple = tuples.tTuple;
@@ -34,6 +33,7 @@ constexpr Job kJobs[] = {
       [](const NoiseBitString& s, MinEntropyEstimates& e) {
         e.multiMostCommonInWindow = MultiMostCommonInWindowEstimate(s);
       },
+      [](const NoiseBitString& s, MinEntropyEstimates& e) { e.lag = LagEstimate(s); },
       [](const NoiseBitString& s, MinEntropyEstimates& e) {
         e.mostCommonValue = MostCommonValueEstimate(s);
         e.collision = CollisionEstimate(s);
