@@ -16,13 +16,19 @@ namespace {
 
 }  // namespace
 
+void WriteMadeNoiseFile(RunFolder& folder, const MadeFile& made, OpenFile& slot,
+                        const std::uint8_t* data, std::uint32_t size, const char* writeFailure,
+                        bool durable) {
+  if (!WriteWholeFile(slot, data, size)) FailTransfer(writeFailure, folder, made);
+  if (durable && !SyncFileToDisk(slot)) FailTransfer(writeFailure, folder, made);
+  if (!CloseFile(slot)) FailTransfer(writeFailure, folder, made);
+}
+
 const MadeFile& WriteNewNoiseFile(RunFolder& folder, const char* prefix, TempFileList& list,
                                   OpenFile& slot, const std::uint8_t* data, std::uint32_t size,
                                   const char* writeFailure, bool output) {
   const MadeFile& made = MakeListedFile(folder, prefix, list, slot, /*mayKeep=*/output);
-  if (!WriteWholeFile(slot, data, size)) FailTransfer(writeFailure, folder, made);
-  if (output && !SyncFileToDisk(slot)) FailTransfer(writeFailure, folder, made);
-  if (!CloseFile(slot)) FailTransfer(writeFailure, folder, made);
+  WriteMadeNoiseFile(folder, made, slot, data, size, writeFailure, /*durable=*/output);
   return made;
 }
 

@@ -15,11 +15,17 @@
 
 namespace quorlix {
 
-// Makes a new file under prefix in folder, lists it, writes size bytes to it
-// and closes it; a failed close is a failed write. The output is made so
-// that it can be kept, and its bytes are on the storage device before this
-// returns. Fails with "GetTempFileName failed" or writeFailure followed by
-// the file's name.
+// Writes size bytes to a made file open in slot and closes it; a failed
+// close is a failed write. With durable set the bytes are on the storage
+// device before this returns. Fails with writeFailure followed by the file's
+// name.
+void WriteMadeNoiseFile(RunFolder& folder, const MadeFile& made, OpenFile& slot,
+                        const std::uint8_t* data, std::uint32_t size, const char* writeFailure,
+                        bool durable = false);
+
+// Makes a new file under prefix in folder, lists it and writes it as above.
+// The output is made so that it can be kept, and written durably. Fails with
+// "GetTempFileName failed" or writeFailure followed by the file's name.
 const MadeFile& WriteNewNoiseFile(RunFolder& folder, const char* prefix, TempFileList& list,
                                   OpenFile& slot, const std::uint8_t* data, std::uint32_t size,
                                   const char* writeFailure, bool output = false);

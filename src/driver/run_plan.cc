@@ -71,4 +71,10 @@ std::int64_t EstimatedMinutes(const RunPlan& plan) {
   return static_cast<std::int64_t>(static_cast<double>(captureSeconds) * 0.016666666666666666);
 }
 
+std::uint64_t RunFileBytes(const RunPlan& plan) {
+  const auto files = static_cast<std::uint64_t>(plan.totalCaptures) +
+                     static_cast<std::uint64_t>(plan.midFiles) + 1;
+  return files * plan.outputSize;
+}
+
 }  // namespace quorlix

@@ -35,6 +35,10 @@ RunPlan ReadRunPlan(int argc, const char* const* argv);
 // Whole minutes the captures take, for the plan line.
 std::int64_t EstimatedMinutes(const RunPlan& plan);
 
+// The bytes a run's files take in path at their most: every raw file, every
+// mid file and the output exist at once.
+std::uint64_t RunFileBytes(const RunPlan& plan);
+
 }  // namespace quorlix
 
 #endif  // QUORLIX_DRIVER_RUN_PLAN_H_

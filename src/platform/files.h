@@ -88,6 +88,11 @@ bool KeepMadeFile(const MadeFile& made);
 // handler and on any thread: it allocates nothing and takes no lock.
 void DeleteMadeFilesNow();
 
+// The bytes this user can still write to the folder's file system, as df
+// shows them available; false when the folder cannot be had or its file
+// system does not tell.
+bool FolderFreeBytes(RunFolder& folder, std::uint64_t& bytes);
+
 void CloseRunFolder(RunFolder& folder);
 
 }  // namespace quorlix

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -262,6 +263,16 @@ void DeleteMadeFilesNow() {
       DeleteIfSame(folder, record->leaf, record->device, record->inode);
     }
   }
+}
+
+bool FolderFreeBytes(RunFolder& folder, std::uint64_t& bytes) {
+  struct statvfs info;
+  if (!OpenFolder(folder) || fstatvfs(static_cast<int>(folder.handle), &info) != 0) return false;
+  // Some FUSE and network file systems report no size at all rather than
+  // a full disk.
+  if (info.f_blocks == 0) return false;
+  bytes = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+  return true;
 }
 
 void CloseRunFolder(RunFolder& folder) {

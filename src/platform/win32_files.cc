@@ -355,6 +355,17 @@ void DeleteMadeFilesNow() {
   }
 }
 
+bool FolderFreeBytes(RunFolder& folder, std::uint64_t& bytes) {
+  // The held folder, by its name: a share's name must end in a separator.
+  std::wstring path;
+  if (!OpenFolder(folder) || !Widen(folder.path, path)) return false;
+  if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return false;
+  bytes = available.QuadPart;
+  return true;
+}
+
 void CloseRunFolder(RunFolder& folder) {
   if (folder.handle == -1) return;
   CloseHandle(reinterpret_cast<HANDLE>(folder.handle));

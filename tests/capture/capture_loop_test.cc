@@ -216,6 +216,26 @@ TEST(CaptureLoop, AnyExceptionPartWayEndsThroughTheReportAndTheTeardown) {
   }
 }
 
+TEST(CaptureLoop, APathThatCannotTakeAFileEndsTheRunBeforeAnyCapture) {
+  // The path check asks only that the path exists; the first raw file,
+  // made before its capture is recorded, finds out that it is no folder.
+  testing::TempDir folder;
+  const std::string plain = folder.path + "/plain";
+  testing::WriteTextFile(plain, "stays as it is");
+  script = Script{Step::kNone, "", 176400, Bytes(176400, 1), {}};
+  const char* argv[] = {"quorlix", plain.c_str(), "2", "1", "1"};
+  Console console;
+  EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend), 1);
+  EXPECT_EQ(console.err.str(), "GetTempFileName failed\n");
+  EXPECT_EQ(console.out.str(),
+            "\tFiles to record = 2\n\tEstimated time = 0 minute(s)\n"
+            "\tOutput file size = 11,025 bytes\nCapturing...\n\t2 \r");
+  EXPECT_EQ(Calls(), "open;create 176400;release buffer;release object;");
+  EXPECT_EQ(testing::ListFolder(folder.path), std::set<std::string>{"plain"});
+  const Bytes kept = testing::ReadWholeFile(plain);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "stays as it is");
+}
+
 TEST(CaptureLoop, ExtractsOnlyWhatWasDeliveredAndNeverMoreThanACapture) {
   Bytes samples(2 * 176400);
   for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::uint8_t>(i * 7 + i / 3);

@@ -3,21 +3,22 @@
 // one text on the error stream (after any warnings), exit status 1, and the
 // folder holding exactly what it held before. Also the forms a path can take,
 // a folder that changes under a run, and a device that vanishes or stalls.
-// Provoked here: "GetTempFileName failed" for each kind of file, "Unable to
-// open input file - ", "Unable to read input file - ", "Unable to open mid
-// file - ", "Unable to read mid file - ", "Capture failed",
-// "Unable to allocate memory", "Interrupted" in a stalled capture, and
-// "Unable to delete file - " after a folder turns read-only. Cases
-// that mount, hold file accesses (fanotify) or limit the tool's memory need
-// root and skip without it.
+// Provoked here: "GetTempFileName failed" for each kind of file, "Not enough
+// free space for ", "Unable to open input file - ", "Unable to read input
+// file - ", "Unable to open mid file - ", "Unable to read mid file - ",
+// "Capture failed", "Unable to allocate memory", "Interrupted" in a stalled
+// capture, and "Unable to delete file - " after a folder turns read-only.
+// Cases that mount, hold file accesses (fanotify) or limit the tool's memory
+// need root and skip without it.
 //
 // The arm64 build runs only part of this file under qemu (scripts/test
 // lists it). These cases stay x86-only: the fanotify ones (FolderDuringTheRun,
 // FileAccess, Device.WhoseNoiseFileIsTruncatedDeliversSilence,
-// Interrupt.WhileTheOutputFileIsOpenedEndsOneWayOrTheOther), as qemu does not
-// carry fanotify for the emulated test; Memory, whose address-space limit
-// would fall on qemu's own reservations; Device.ThatStallsIsEndedByAnInterrupt,
-// which reads where the tool sleeps from /proc and there sees qemu; and
+// Interrupt.WhileTheOutputFileIsOpenedEndsOneWayOrTheOther, and FullDisk in
+// faults_test.cc), as qemu does not carry fanotify for the emulated test;
+// Memory, whose address-space limit would fall on qemu's own reservations;
+// Device.ThatStallsIsEndedByAnInterrupt, which reads where the tool sleeps
+// from /proc and there sees qemu; and
 // Device.WhoseSamplePipeClosesFailsTheCaptureInsteadOfKillingTheRun, which
 // under qemu ends in an assertion inside the arm64 ALSA library's file
 // plugin (snd_pcm_file_drop) instead of the capture failure. The slow
@@ -57,6 +58,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -284,6 +286,55 @@ TEST(PathForms, ThatCannotHoldTheFilesFailCleanly) {
   }
 }
 
+enum class Unfit { kPlainFile, kReadOnlyFolder, kTooSmall };
+
+TEST(PathForms, ThatCannotHoldTheRunFailBeforeTheFirstCapture) {
+  // The device passes every sample it delivers on to a file of the test's
+  // own: an empty one means that no capture was recorded.
+  const struct {
+    Unfit unfit;
+    const char* form;
+  } cases[] = {
+      {Unfit::kPlainFile, "a plain file"},
+      {Unfit::kReadOnlyFolder, "a read-only folder"},
+      {Unfit::kTooSmall, "a file system too small for all the files of the run"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.form);
+    TempDir base;
+    std::optional<ReadOnlyMount> readOnly;
+    std::optional<SmallFilesystem> small;
+    std::string path = base.path;
+    std::string text = "GetTempFileName failed";
+    if (c.unfit == Unfit::kPlainFile) {
+      path = base.path + "/plain";
+      WriteTextFile(path, "a plain file stays as it is");
+    } else if (c.unfit == Unfit::kReadOnlyFolder) {
+      readOnly.emplace(base.path);
+      if (!readOnly->MakeReadOnly()) GTEST_SKIP() << "cannot bind-mount here (needs root)";
+    } else {
+      // 20 pages, where the 2 x 3 x 1 run needs (6 + 3 + 1) x 11025 bytes.
+      small.emplace(20);
+      if (!small->mounted) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+      path = small->mountPoint.path;
+      text = "Not enough free space for 110,250 bytes \\(81,920 free\\) - " + RegexQuoted(path);
+    }
+    const std::string folder = c.unfit == Unfit::kPlainFile ? base.path : path;
+    const FolderContents before = Snapshot(folder);
+    TempDir samples;
+    const std::string delivered = samples.path + "/delivered";
+    ConfiguredDevice device("pcm.!default { type file; slave.pcm \"null\"; file \"" + delivered +
+                            "\"; infile \"/dev/urandom\"; format \"raw\" }\n");
+
+    const ToolResult result = RunFrom({path, "2", "3", "1"}, device.home.path).tool;
+
+    EXPECT_TRUE(FailedWithOneText(result, text));
+    EXPECT_EQ(result.out, PlanLines(6) + Countdown(6, 6));
+    EXPECT_EQ(Snapshot(folder), before);
+    EXPECT_EQ(std::filesystem::file_size(delivered), 0u) << "a capture was recorded";
+  }
+}
+
 TEST(PathForms, WithEveryNameOfAKindTakenFailWhereThatKindIsMade) {
   const std::string capturing = PlanLines(2) + Countdown(2, 1);
   const struct {
@@ -318,9 +369,10 @@ TEST(PathForms, WithEveryNameOfAKindTakenFailWhereThatKindIsMade) {
 }
 
 // A run of 5 x 1 x 1 on recorded noise whose device reads wait on the test:
-// onRead runs before each read, with the raw files made so far.
+// onRead runs before each read, with the number of the capture being
+// recorded, counted from the raw files: each is made before its capture.
 ToolResult RunWithGatedDevice(const std::string& folder,
-                              const std::function<void(int rawFiles)>& onRead, bool& gated) {
+                              const std::function<void(int capture)>& onRead, bool& gated) {
   NoiseDevice device(LineInNoise(11, 5));
   FileGate gate([&](const GatedAccess&) {
     onRead(CountEntries(folder, "cap"));
@@ -340,9 +392,9 @@ TEST(FolderDuringTheRun, RemovedBeforeTheThirdRawFile) {
   bool removed = false;
   const ToolResult result = RunWithGatedDevice(
       folder,
-      [&](int rawFiles) {
+      [&](int capture) {
         std::error_code error;
-        if (rawFiles == 2 && !removed) {
+        if (capture == 2 && !removed) {
           removed = std::filesystem::remove_all(folder, error) > 0 && !error;
         }
       },
@@ -355,50 +407,37 @@ TEST(FolderDuringTheRun, RemovedBeforeTheThirdRawFile) {
   EXPECT_TRUE(ListFolder(base.path).empty()) << "the tool made nothing outside the folder";
 }
 
-TEST(FolderDuringTheRun, MadeReadOnlyBeforeTheFirstRawFile) {
-  TempDir folder;
-  WriteTextFile(folder.path + "/already-here", "x");
-  const FolderContents before = Snapshot(folder.path);
-  ReadOnlyMount mount(folder.path);
-  if (!mount.mounted()) GTEST_SKIP() << "cannot bind-mount here (needs root)";
-  bool madeReadOnly = false;
-  bool gated = false;
-  const ToolResult result = RunWithGatedDevice(
-      folder.path,
-      [&](int) {
-        if (!madeReadOnly) madeReadOnly = mount.MakeReadOnly();
-      },
-      gated);
-  if (!gated) GTEST_SKIP() << "no fanotify permission events here (needs root)";
-
-  ASSERT_TRUE(madeReadOnly);
-  EXPECT_TRUE(FailedWithOneText(result, "GetTempFileName failed"));
-  EXPECT_EQ(result.out, PlanLines(5) + Countdown(5, 5));
-  EXPECT_EQ(Snapshot(folder.path), before);
-}
-
 TEST(FolderDuringTheRun, MadeReadOnlyLaterKeepsTheRawFilesItCannotDeleteAndNamesThem) {
   // Nothing can delete from a read-only folder: the raw files made before it
   // turned read-only stay, whole. The run ends with its one text, then names
-  // each file it left.
+  // each file it left. A file system with a file open for writing cannot turn
+  // read-only, so the folder turns as the merge opens the first raw file to
+  // read it.
   TempDir folder;
   const FolderContents before = Snapshot(folder.path);
   ReadOnlyMount mount(folder.path);
   if (!mount.mounted()) GTEST_SKIP() << "cannot bind-mount here (needs root)";
+  TestDevice device("/dev/urandom");
   bool madeReadOnly = false;
-  bool gated = false;
-  const ToolResult result = RunWithGatedDevice(
-      folder.path,
-      [&](int rawFiles) {
-        if (rawFiles == 2 && !madeReadOnly) madeReadOnly = mount.MakeReadOnly();
-      },
-      gated);
-  if (!gated) GTEST_SKIP() << "no fanotify permission events here (needs root)";
+  ToolResult result;
+  {
+    FileGate gate([&](const GatedAccess& access) {
+      const std::string name = std::filesystem::path(access.path).filename().string();
+      if (!madeReadOnly && name.starts_with("cap") && access.count == 2) {
+        madeReadOnly = mount.MakeReadOnly();
+      }
+      return true;
+    });
+    if (!gate.WatchOpensIn(folder.path)) {
+      GTEST_SKIP() << "no fanotify permission events here (needs root)";
+    }
+    result = RunFrom({folder.path, "5", "1", "1"}, device.home.path).tool;
+  }
 
   ASSERT_TRUE(madeReadOnly);
-  EXPECT_EQ(result.out, PlanLines(5) + Countdown(5, 3));
+  EXPECT_EQ(result.out, PlanLines(5) + Countdown(5, 1) + "Merging input files...\n");
   const FolderContents after = Snapshot(folder.path);
-  ASSERT_EQ(after.size(), before.size() + 2);
+  ASSERT_EQ(after.size(), before.size() + 5);
   std::set<std::string> leftLines;
   for (const auto& [name, bytes] : after) {
     EXPECT_TRUE(std::regex_match(name, std::regex(std::string("cap") + kNamePattern))) << name;
@@ -634,7 +673,7 @@ TEST(Device, WhoseNoiseFileIsTruncatedDeliversSilence) {
   // make, unless nothing but silence went into it.
   const RunShape shape = {2, 3, 1};
   const struct {
-    int rawFiles;  // made before the truncation
+    int rawFiles;  // captures recorded before the truncation
     bool outputLives;
   } cases[] = {{2, true}, {0, false}};
   for (const auto& c : cases) {
@@ -648,7 +687,8 @@ TEST(Device, WhoseNoiseFileIsTruncatedDeliversSilence) {
     ToolResult result;
     {
       FileGate gate([&](const GatedAccess&) {
-        if (!truncated && CountEntries(folder.path, "cap") == c.rawFiles) {
+        // The capture being recorded has its raw file already.
+        if (!truncated && CountEntries(folder.path, "cap") == c.rawFiles + 1) {
           truncated = truncate(device.noisePath.c_str(), 0) == 0;
         }
         return true;

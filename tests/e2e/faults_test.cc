@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/file_gate.h"
 #include "support/run_checks.h"
 #include "support/small_filesystem.h"
 #include "support/temp_dir.h"
@@ -33,9 +35,22 @@ std::string NamePattern(const std::string& folder, const char* prefix) {
   return folder + "/" + prefix + "[0-9A-F]{4}\\.tmp\n";
 }
 
+// Grows filler until the file system of folder has just pages pages free.
+bool LeaveFreePages(const std::string& folder, const std::string& filler, std::size_t pages) {
+  struct statvfs info;
+  if (statvfs(folder.c_str(), &info) != 0) return false;
+  const std::size_t freePages = info.f_bavail * info.f_frsize / 4096;
+  if (freePages < pages) return false;
+  std::ofstream(filler, std::ios::binary | std::ios::app) << std::string((freePages - pages) * 4096, 'x');
+  return statvfs(folder.c_str(), &info) == 0 && info.f_bavail * info.f_frsize == pages * 4096;
+}
+
 TEST(FullDisk, FailsTheWriteAndLeavesTheFolderAsItWas) {
-  // A noise file of 11025 bytes takes three pages; the six raw files of a
-  // 2 x 3 x 1 run take 18, the three mid files 9 more, the output 3.
+  // A run whose files cannot fit is refused before its first capture, so
+  // here the disk fills up during the run: as the device is first read,
+  // another writer leaves just so many pages free. A noise file of 11025
+  // bytes takes three pages; the six raw files of a 2 x 3 x 1 run take 18,
+  // the three mid files 9 more, the output 3.
   const struct {
     std::size_t pages;
     const char* stdoutEnd;
@@ -48,13 +63,26 @@ TEST(FullDisk, FailsTheWriteAndLeavesTheFolderAsItWas) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.errPrefix);
-    SmallFilesystem disk(c.pages);
+    SmallFilesystem disk(64);
     if (!disk.mounted) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
     const std::string& folder = disk.mountPoint.path;
     WriteTextFile(folder + "/already-here", "");
+    WriteTextFile(folder + "/filler", "");
     const std::set<std::string> before = ListFolder(folder);
-    TestDevice device("/dev/urandom");
-    ToolResult result = RunQuorlixBinary({folder, "2", "3", "1"}, device.home.path);
+    NoiseDevice device(LineInNoise(3, 6));
+    bool filled = false;
+    ToolResult result;
+    {
+      FileGate gate([&](const GatedAccess&) {
+        if (!filled) filled = LeaveFreePages(folder, folder + "/filler", c.pages);
+        return true;
+      });
+      if (!gate.WatchReadsOf(device.noisePath)) {
+        GTEST_SKIP() << "no fanotify permission events here (needs root)";
+      }
+      result = RunQuorlixBinary({folder, "2", "3", "1"}, device.device.home.path);
+    }
+    ASSERT_TRUE(filled);
     ExpectFailedRun(result, folder, before, c.errPrefix + NamePattern(folder, c.filePrefix));
     EXPECT_TRUE(result.out.ends_with(c.stdoutEnd)) << result.out;
   }
