@@ -2,6 +2,7 @@
 #include <string>
 
 #include "analysis/health_tests.h"
+#include "capture/live_line.h"
 #include "capture/noise_bits.h"
 #include "capture/sound_capture.h"
 #include "driver/block.h"
@@ -11,13 +12,27 @@
 #include "driver/noise_file.h"
 #include "driver/run_plan.h"
 #include "driver/run_resources.h"
+#include "platform/terminal.h"
 
 namespace quorlix {
 namespace {
 
-void PackPiece(void* context, const std::uint8_t* samples, std::size_t bytes) {
-  PackNoiseBits(*static_cast<NoiseBitsPacker*>(context), samples, bytes);
+struct CaptureSink {
+  NoiseBitsPacker packer;
+  LiveLine* line;
+};
+
+void TakePiece(void* context, const std::uint8_t* samples, std::size_t bytes) {
+  CaptureSink& sink = *static_cast<CaptureSink*>(context);
+  PackNoiseBits(sink.packer, samples, bytes);
+  AddLivePiece(*sink.line, samples, bytes);
 }
+
+// However the loop ends, the next text starts on a clean line.
+struct LiveLineCleared {
+  LiveLine& line;
+  ~LiveLineCleared() { ClearLiveLine(line); }
+};
 
 // All files of a run exist at once; a run that cannot fit them ends now,
 // not after hours of captures. A file system that does not tell its free
@@ -38,6 +53,11 @@ void FailIfTheFilesCannotFit(const RunPlan& plan, RunFolder& folder) {
 }  // namespace
 
 void RecordRawFiles(const RunPlan& plan, RunResources& resources) {
+  LiveLine line;
+  line.terminal = resources.terminal;
+  line.clock = MonotonicMilliseconds;
+  line.captureBytes = plan.captureBytes;
+  LiveLineCleared cleared{line};
   for (std::int32_t i = 0; i < plan.totalCaptures; ++i) {
     std::cout << '\t' << plan.totalCaptures - i << " \r" << std::flush;
     FailIfInterrupted();
@@ -52,12 +72,15 @@ void RecordRawFiles(const RunPlan& plan, RunResources& resources) {
     // zero, never bits of an earlier capture: two equal captures would
     // cancel in the XOR.
     Block bits = AllocateZeroedBlock(plan.outputSize);
-    NoiseBitsPacker packer = {bits.get()};
-    RecordCapture(resources.soundCapture, plan.captureBytes, PackPiece, &packer);
-    FinishNoiseBits(packer);
+    CaptureSink sink = {{bits.get()}, &line};
+    StartLiveCapture(line, plan.totalCaptures - i);
+    RecordCapture(resources.soundCapture, plan.captureBytes, TakePiece, &sink);
+    FinishNoiseBits(sink.packer);
+    FinishLiveCapture(line);
     // A dead capture is reported but kept: the XOR with live captures loses
     // nothing, and the output itself is tested before it is written.
     if (!PassesHealthTests(bits.get(), plan.outputSize)) {
+      ClearLiveLine(line);
       std::cerr << "Warning: capture " << i + 1 << " failed the noise health test" << std::endl;
     }
 

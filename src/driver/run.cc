@@ -39,9 +39,11 @@ void RunPhases(int argc, const char* const* argv, RunResources& resources) {
 
 }  // namespace
 
-int RunQuorlix(int argc, const char* const* argv, const CaptureBackend& backend) {
+int RunQuorlix(int argc, const char* const* argv, const CaptureBackend& backend,
+               std::ostream* terminal) {
   RunResources resources;
   resources.soundCapture.backend = &backend;
+  resources.terminal = terminal;
   int status = 0;
   try {
     RunPhases(argc, argv, resources);

@@ -1,9 +1,12 @@
 // Everything a run holds open or owns: its folder, the lists of the files it
-// made, the sound capture and the four open-file slots. The run driver
-// creates it empty, lends it to every phase, and empties it in one teardown
-// whether the run ended well or not.
+// made, the sound capture, the four open-file slots and the terminal, if
+// any, that its live line is drawn on. The run driver creates it empty,
+// lends it to every phase, and empties it in one teardown whether the run
+// ended well or not.
 #ifndef QUORLIX_DRIVER_RUN_RESOURCES_H_
 #define QUORLIX_DRIVER_RUN_RESOURCES_H_
+
+#include <ostream>
 
 #include "capture/sound_capture.h"
 #include "driver/temp_file_list.h"
@@ -24,6 +27,9 @@ struct RunResources {
   OpenFile inputSlot;
   OpenFile midSlot;
   OpenFile outputSlot;
+  // Standard output when it is a terminal, where the captures draw their
+  // live line; null when it is a pipe or a file.
+  std::ostream* terminal = nullptr;
 };
 
 // Closes open slots, deletes the raw files, the mid files and any unfinished

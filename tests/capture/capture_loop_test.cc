@@ -143,7 +143,7 @@ TEST(CaptureLoop, EachFailingStepEndsTheRunCleanly) {
     script = Script{c.failAt, c.recordFailure, 176400, noise, {}};
     const char* argv[] = {"quorlix", folder.path.c_str(), "2", "1", "1"};
     Console console;
-    EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend), 1);
+    EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend, nullptr), 1);
     EXPECT_EQ(console.err.str(), c.err);
     EXPECT_EQ(console.out.str().starts_with("\tFiles to record = 2\n"), c.planPrinted);
     EXPECT_EQ(Calls(), c.calls);
@@ -209,7 +209,7 @@ TEST(CaptureLoop, AnyExceptionPartWayEndsThroughTheReportAndTheTeardown) {
     script = Script{Step::kRecord, "", 176400, testing::RandomBytes(176400, 5), {}, 2, c.raise};
     const char* argv[] = {"quorlix", folder.path.c_str(), "3", "1", "1"};
     Console console;
-    EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend), 1);
+    EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend, nullptr), 1);
     EXPECT_EQ(console.err.str(), c.err);
     EXPECT_EQ(Calls(), "open;create 176400;record;record;record;release buffer;release object;");
     EXPECT_TRUE(testing::ListFolder(folder.path).empty()) << "the two raw files are gone";
@@ -225,7 +225,7 @@ TEST(CaptureLoop, APathThatCannotTakeAFileEndsTheRunBeforeAnyCapture) {
   script = Script{Step::kNone, "", 176400, Bytes(176400, 1), {}};
   const char* argv[] = {"quorlix", plain.c_str(), "2", "1", "1"};
   Console console;
-  EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend), 1);
+  EXPECT_EQ(RunQuorlix(5, argv, kScriptedBackend, nullptr), 1);
   EXPECT_EQ(console.err.str(), "GetTempFileName failed\n");
   EXPECT_EQ(console.out.str(),
             "\tFiles to record = 2\n\tEstimated time = 0 minute(s)\n"

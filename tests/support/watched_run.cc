@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -55,7 +56,8 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
   _exit(127);
 }
 
-// Appends what is ready on fd to text; false once the pipe is closed.
+// Appends what is ready on fd to text; false once the pipe is closed, or
+// once the terminal has no process left on its other side (EIO).
 bool Drain(int fd, std::string& text) {
   char chunk[65536];
   ssize_t got = read(fd, chunk, sizeof chunk);
@@ -71,9 +73,18 @@ bool Drain(int fd, std::string& text) {
 WatchedResult RunWatched(const WatchedInvocation& invocation) {
   int outPipe[2];
   int errPipe[2];
-  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+  if (invocation.terminal) {
+    struct termios raw = {};
+    cfmakeraw(&raw);
+    if (openpty(&outPipe[0], &outPipe[1], nullptr, &raw, nullptr) != 0) {
+      throw std::runtime_error("openpty failed");
+    }
+    fcntl(outPipe[0], F_SETFD, FD_CLOEXEC);
+    fcntl(outPipe[1], F_SETFD, FD_CLOEXEC);
+  } else if (pipe2(outPipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
+  if (pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   const auto deadline = std::chrono::steady_clock::now() + invocation.deadline;
   pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");

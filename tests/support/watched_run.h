@@ -1,8 +1,9 @@
 // Runs the built tool like RunTool, for tests that reach into a run while it
-// goes on: the child can start in a chosen working folder, a hook runs once
-// its standard output shows a given text, and the child's own peak memory is
-// reported. A run that outlives its deadline is killed, so a hang fails the
-// test instead of stalling the suite.
+// goes on: the child can start in a chosen working folder, its standard
+// output can be a terminal, a hook runs once its standard output shows a
+// given text, and the child's own peak memory is reported. A run that
+// outlives its deadline is killed, so a hang fails the test instead of
+// stalling the suite.
 #ifndef QUORLIX_TESTS_SUPPORT_WATCHED_RUN_H_
 #define QUORLIX_TESTS_SUPPORT_WATCHED_RUN_H_
 
@@ -29,6 +30,9 @@ struct WatchedInvocation {
   // unblocked, whatever the test process has.
   std::vector<int> ignoredSignals;
   rlim_t fileSizeLimit = RLIM_INFINITY;  // in bytes, as ulimit -f sets it
+  // Standard output a pseudo-terminal in raw mode, so that out holds the
+  // bytes written as they were; otherwise a pipe.
+  bool terminal = false;
   // hook(child) runs once, as soon as the standard output contains this text.
   std::string hookWhenOutputHas;
   std::function<void(pid_t)> hook;
