@@ -289,41 +289,19 @@ double MultiMarkovModelWithCountingEstimate(const NoiseBitString& s) {
     }
   }
 
-  // The leader always holds the best score, and only a model within one of
-  // it can take the lead; so 64 bits at a time, models more than 65 behind
-  // at the start just add up their right guesses, while the others step
-  // through the rule bit by bit.
-  std::array<std::int64_t, kLongestContext> scores{};
-  std::size_t leader = 0;
+  Scoreboard<kLongestContext> board;
   PredictionRecord record;
-  std::array<std::size_t, kLongestContext> close{};
   for (std::size_t word = 0; word <= (n - 1) / 64; ++word) {
     const std::size_t first = std::max<std::size_t>(word * 64, 2);
     const std::size_t end = std::min(word * 64 + 64, n);
     BlockGuesses block;
     RunAllModels(s, models, first, end, block);
-    const std::array<std::uint64_t, kLongestContext>& right = block.right;
-    const std::int64_t best = scores[leader];
-    std::size_t closeCount = 0;
-    for (std::size_t d = 0; d < kLongestContext; ++d) {
-      if (scores[d] >= best - 65) close[closeCount++] = d;
-      else scores[d] += CountOnes(right[d]);
-    }
-    // Right guesses are as unpredictable as the bits, so the rule is
-    // applied without branching on them, the leader's score kept at hand.
-    std::int64_t leaderScore = scores[leader];
+    board.StartBlock(block.right);
     for (std::size_t i = first; i < end; ++i) {
       const unsigned t = i % 64;
-      if ((block.guessed[leader] >> t) & 1) record.Add((right[leader] >> t) & 1);
-      for (std::size_t c = 0; c < closeCount; ++c) {
-        const std::size_t d = close[c];
-        const auto isRight = static_cast<std::int64_t>((right[d] >> t) & 1);
-        const std::int64_t score = scores[d] + isRight;
-        scores[d] = score;
-        const bool lead = isRight != 0 && score >= leaderScore;
-        leader = lead ? d : leader;
-        leaderScore = lead ? score : leaderScore;
-      }
+      const std::size_t leader = board.leader;
+      if ((block.guessed[leader] >> t) & 1) record.Add((block.right[leader] >> t) & 1);
+      board.Step(block.right, t);
     }
   }
   return PredictionEstimate(record.correct, static_cast<std::int64_t>(n - 2), record.longestRun, 2);

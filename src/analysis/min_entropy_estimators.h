@@ -6,7 +6,9 @@
 #define QUORLIX_ANALYSIS_MIN_ENTROPY_ESTIMATORS_H_
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "analysis/noise_bit_string.h"
@@ -60,6 +62,52 @@ struct PredictionRecord {
     for (std::uint64_t x = right; x != 0; x &= x >> 1) ++inside;
     longestRun = std::max(longestRun, inside);
     run = std::countl_one(right << (64 - length));
+  }
+};
+
+// The scores of a set of predictors, where the followed one (the leader)
+// is the last to reach the best score, worked through a block of up to 64
+// bits at a time: hits[d] has bit t set where predictor d was right at the
+// block's bit t. Only a predictor within 65 of the leader at the block's
+// start can take the lead within it, so the others just add up their hits,
+// while these step through the rule bit by bit.
+template <std::size_t kPredictors>
+struct Scoreboard {
+  std::array<std::int64_t, kPredictors> scores{};
+  std::size_t leader = 0;
+  std::array<std::size_t, kPredictors> close{};
+  std::size_t closeCount = 0;
+  std::int64_t leaderScore = 0;
+
+  // Before the block's first bit, with every hits[d] of the block in place.
+  void StartBlock(const std::array<std::uint64_t, kPredictors>& hits) {
+    const std::int64_t best = scores[leader];
+    closeCount = 0;
+    for (std::size_t d = 0; d < kPredictors; ++d) {
+      if (scores[d] >= best - 65) close[closeCount++] = d;
+      else scores[d] += CountOnes(hits[d]);
+    }
+    leaderScore = scores[leader];
+  }
+
+  // After the leader's guess of bit t. Hits are as unpredictable as the
+  // bits, so the rule is applied without branching on them.
+  // The leader and its score are kept in locals, which the writes to the
+  // scores cannot be taken to change.
+  void Step(const std::array<std::uint64_t, kPredictors>& hits, unsigned t) {
+    std::size_t newLeader = leader;
+    std::int64_t newLeaderScore = leaderScore;
+    for (std::size_t c = 0; c < closeCount; ++c) {
+      const std::size_t d = close[c];
+      const auto hit = static_cast<std::int64_t>((hits[d] >> t) & 1);
+      const std::int64_t score = scores[d] + hit;
+      scores[d] = score;
+      const bool lead = hit != 0 && score >= newLeaderScore;
+      newLeader = lead ? d : newLeader;
+      newLeaderScore = lead ? score : newLeaderScore;
+    }
+    leader = newLeader;
+    leaderScore = newLeaderScore;
   }
 };
 

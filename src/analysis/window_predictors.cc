@@ -57,8 +57,9 @@ double MultiMostCommonInWindowEstimate(const NoiseBitString& s) {
 double LagEstimate(const NoiseBitString& s) {
   const std::size_t n = s.count;
   if (n < 2) return -1;
-  std::array<std::int64_t, kLags> scores{};
-  std::size_t leader = 0;
+  Scoreboard<kLags> board;
+  std::array<std::int64_t, kLags>& scores = board.scores;
+  std::size_t& leader = board.leader;
   PredictionRecord record;
   const auto step = [&](std::size_t i, auto matches) {
     record.Add(matches(leader));
@@ -71,7 +72,6 @@ double LagEstimate(const NoiseBitString& s) {
     step(i, [&](std::size_t d) { return s.bits[i - d - 1] == s.bits[i]; });
 
   std::array<std::uint64_t, kLags> matchWords{};
-  std::array<std::size_t, kLags> closeLags{};
   // Blocks start at a whole word (kLags is a multiple of 64), so the bits
   // d + 1 places back are two words shifted together.
   static_assert(kLags == 128);
@@ -84,27 +84,11 @@ double LagEstimate(const NoiseBitString& s) {
     matchWords[63] = back1;
     for (unsigned k = 65; k < 128; ++k) matchWords[k - 1] = (back2 >> (128 - k)) | (back1 << (k - 64));
     matchWords[127] = back2;
-    const std::int64_t best = scores[leader];
-    std::size_t closeCount = 0;
-    for (std::size_t d = 0; d < kLags; ++d) {
-      matchWords[d] = ~(here ^ matchWords[d]) & mask;
-      if (scores[d] >= best - 65) closeLags[closeCount++] = d;
-      else scores[d] += CountOnes(matchWords[d]);
-    }
-    // The matches are as unpredictable as the bits, so the rule is applied
-    // without branching on them, the leader's score kept at hand.
-    std::int64_t leaderScore = scores[leader];
-    for (std::size_t t = 0; t < length; ++t) {
-      record.Add((matchWords[leader] >> t) & 1);
-      for (std::size_t c = 0; c < closeCount; ++c) {
-        const std::size_t d = closeLags[c];
-        const auto match = static_cast<std::int64_t>((matchWords[d] >> t) & 1);
-        const std::int64_t score = scores[d] + match;
-        scores[d] = score;
-        const bool lead = match != 0 && score >= leaderScore;
-        leader = lead ? d : leader;
-        leaderScore = lead ? score : leaderScore;
-      }
+    for (std::uint64_t& word : matchWords) word = ~(here ^ word) & mask;
+    board.StartBlock(matchWords);
+    for (unsigned t = 0; t < length; ++t) {
+      record.Add((matchWords[board.leader] >> t) & 1);
+      board.Step(matchWords, t);
     }
   }
   return PredictionEstimate(record.correct, static_cast<std::int64_t>(n - 1), record.longestRun, 2);
