@@ -12,28 +12,23 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <new>
 
 #include "platform/files.h"
 #include "platform/interrupt.h"
+#include "platform/made_records.h"
 
 namespace quorlix {
 namespace {
 
-// The files made and not yet deleted or kept, where a signal handler can
-// reach them without taking a lock or allocating: blocks that never move,
-// filled in order, each record complete before it counts as live.
+// The files made and not yet deleted or kept, for a signal handler to
+// delete: each by its name and identity in the held folder.
 struct MadeRecord {
   char leaf[16];
   dev_t device;
   ino_t inode;
   std::atomic<bool> live;
 };
-constexpr std::size_t kBlockRecords = 1024;
-constexpr std::size_t kMaxBlocks = 256;
-std::atomic<MadeRecord*> recordBlocks[kMaxBlocks];
-std::atomic<std::size_t> recordsUsed{0};
-std::size_t recordsLive = 0;
+MadeRecords<MadeRecord> records;
 std::atomic<int> madeFolder{-1};
 std::atomic<bool> creating{false};
 
@@ -48,24 +43,6 @@ struct SignalsHeld {
   SignalsHeld& operator=(const SignalsHeld&) = delete;
   sigset_t previous;
 };
-
-MadeRecord* RecordAt(std::size_t index) {
-  MadeRecord* block = recordBlocks[index / kBlockRecords].load(std::memory_order_acquire);
-  return block == nullptr ? nullptr : block + index % kBlockRecords;
-}
-
-// A record for a new file, or null when none can be had.
-MadeRecord* NewRecord(std::size_t& index) {
-  // Once nothing is live, the records are reused from the start.
-  if (recordsLive == 0) recordsUsed.store(0, std::memory_order_release);
-  index = recordsUsed.load(std::memory_order_relaxed);
-  if (index / kBlockRecords >= kMaxBlocks) return nullptr;
-  std::atomic<MadeRecord*>& block = recordBlocks[index / kBlockRecords];
-  if (block.load(std::memory_order_relaxed) == nullptr) {
-    block.store(new (std::nothrow) MadeRecord[kBlockRecords](), std::memory_order_release);
-  }
-  return RecordAt(index);
-}
 
 bool SameFile(const struct stat& info, dev_t device, ino_t inode) {
   return S_ISREG(info.st_mode) && info.st_dev == device && info.st_ino == inode;
@@ -82,12 +59,12 @@ bool DeleteIfSame(int folder, const char* leaf, dev_t device, ino_t inode) {
 
 // The file is no longer the run's to delete.
 void Forget(const MadeFile& made) {
-  MadeRecord* record = RecordAt(made.record);
+  MadeRecord* record = records.At(made.record);
   if (record == nullptr || record->device != static_cast<dev_t>(made.identity.volume) ||
       record->inode != static_cast<ino_t>(made.identity.index)) {
     return;
   }
-  if (record->live.exchange(false)) --recordsLive;
+  if (record->live.exchange(false)) --records.live;
 }
 
 bool OpenFolder(RunFolder& folder) {
@@ -134,7 +111,7 @@ bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, Ope
     std::snprintf(leaf, sizeof leaf, "%s%04X.tmp", prefix, number);
     if (baseLength + std::strlen(leaf) >= PATH_MAX) return false;
     std::size_t index = 0;
-    MadeRecord* record = NewRecord(index);
+    MadeRecord* record = records.New(index);
     if (record == nullptr) return false;
     struct stat info;
     int fd;
@@ -157,7 +134,7 @@ bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, Ope
         record->device = info.st_dev;
         record->inode = info.st_ino;
         record->live.store(true, std::memory_order_release);
-        recordsUsed.store(index + 1, std::memory_order_release);
+        records.Publish(index);
       }
       creating.store(false);
     }
@@ -165,7 +142,7 @@ bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, Ope
       if (errno == EEXIST || (errno == EINTR && !InterruptRequested())) continue;
       return false;
     }
-    ++recordsLive;
+    ++records.live;
     std::memcpy(made.leaf, leaf, sizeof leaf);
     made.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     made.record = index;
@@ -256,9 +233,9 @@ void DeleteMadeFilesNow() {
   const struct timespec pause = {0, 1000000};
   for (int waits = 0; waits < 1000 && creating.load(); ++waits) nanosleep(&pause, nullptr);
   const int folder = madeFolder.load(std::memory_order_acquire);
-  const std::size_t used = recordsUsed.load(std::memory_order_acquire);
+  const std::size_t used = records.used.load(std::memory_order_acquire);
   for (std::size_t index = 0; folder >= 0 && index < used; ++index) {
-    MadeRecord* record = RecordAt(index);
+    MadeRecord* record = records.At(index);
     if (record != nullptr && record->live.exchange(false)) {
       DeleteIfSame(folder, record->leaf, record->device, record->inode);
     }

@@ -13,48 +13,24 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <new>
 #include <string>
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/made_records.h"
 #include "platform/win32_utf16.h"
 
 namespace quorlix {
 namespace {
 
-// The files made and not yet deleted or kept, where an abort's handler or
-// the console's handler thread can reach them without taking a lock or
-// allocating: blocks that never move, each record complete before it counts.
+// The files made and not yet deleted or kept, for an abort's handler or the
+// console's handler thread to delete: each by the handle that made it.
 struct MadeRecord {
   std::atomic<HANDLE> keeper;  // the creation's handle; null once deleted or kept
   FileIdentity identity;
   bool mayKeep;
 };
-constexpr std::size_t kBlockRecords = 1024;
-constexpr std::size_t kMaxBlocks = 256;
-std::atomic<MadeRecord*> recordBlocks[kMaxBlocks];
-std::atomic<std::size_t> recordsUsed{0};
-std::size_t recordsLive = 0;
-
-MadeRecord* RecordAt(std::size_t index) {
-  if (index / kBlockRecords >= kMaxBlocks) return nullptr;
-  MadeRecord* block = recordBlocks[index / kBlockRecords].load(std::memory_order_acquire);
-  return block == nullptr ? nullptr : block + index % kBlockRecords;
-}
-
-// A record for a new file, or null when none can be had.
-MadeRecord* NewRecord(std::size_t& index) {
-  // Once nothing is live, the records are reused from the start.
-  if (recordsLive == 0) recordsUsed.store(0, std::memory_order_release);
-  index = recordsUsed.load(std::memory_order_relaxed);
-  if (index / kBlockRecords >= kMaxBlocks) return nullptr;
-  std::atomic<MadeRecord*>& block = recordBlocks[index / kBlockRecords];
-  if (block.load(std::memory_order_relaxed) == nullptr) {
-    block.store(new (std::nothrow) MadeRecord[kBlockRecords](), std::memory_order_release);
-  }
-  return RecordAt(index);
-}
+MadeRecords<MadeRecord> records;
 
 bool IdentityOf(HANDLE handle, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info;
@@ -69,7 +45,7 @@ bool SameIdentity(const FileIdentity& a, const FileIdentity& b) {
 }
 
 MadeRecord* RecordOf(const MadeFile& made) {
-  MadeRecord* record = RecordAt(made.record);
+  MadeRecord* record = records.At(made.record);
   return record != nullptr && SameIdentity(record->identity, made.identity) ? record : nullptr;
 }
 
@@ -77,7 +53,7 @@ MadeRecord* RecordOf(const MadeFile& made) {
 // it first.
 HANDLE TakeKeeper(MadeRecord& record) {
   HANDLE keeper = record.keeper.exchange(nullptr);
-  if (keeper != nullptr) --recordsLive;
+  if (keeper != nullptr) --records.live;
   return keeper;
 }
 
@@ -246,7 +222,7 @@ bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, Ope
     for (const char* c = leaf; *c != '\0'; ++c) candidate += static_cast<wchar_t>(*c);
     if (candidate.size() >= MAX_PATH) return false;
     std::size_t index = 0;
-    MadeRecord* record = NewRecord(index);
+    MadeRecord* record = records.New(index);
     if (record == nullptr) return false;
     HANDLE handle = CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                 /*dwShareMode=*/0, privateFile, CREATE_NEW, flags, nullptr);
@@ -266,8 +242,8 @@ bool CreateUniqueFile(RunFolder& folder, const char* prefix, MadeFile& made, Ope
     record->identity = identity;
     record->mayKeep = mayKeep;
     record->keeper.store(handle, std::memory_order_release);
-    recordsUsed.store(index + 1, std::memory_order_release);
-    ++recordsLive;
+    records.Publish(index);
+    ++records.live;
     std::memcpy(made.leaf, leaf, sizeof leaf);
     made.identity = identity;
     made.record = index;
@@ -345,9 +321,9 @@ bool KeepMadeFile(const MadeFile& made) {
 }
 
 void DeleteMadeFilesNow() {
-  const std::size_t used = recordsUsed.load(std::memory_order_acquire);
+  const std::size_t used = records.used.load(std::memory_order_acquire);
   for (std::size_t index = 0; index < used; ++index) {
-    MadeRecord* record = RecordAt(index);
+    MadeRecord* record = records.At(index);
     HANDLE keeper = record == nullptr ? nullptr : record->keeper.exchange(nullptr);
     if (keeper == nullptr) continue;
     MarkDeleted(keeper);
